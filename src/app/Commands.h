@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+// Program-wide values, profile (INI) files and path helpers shared by every subsystem.
+// Everything here runs on the GUI thread.
+namespace Commands {
+
+// The product caption: settings section of every profile file, main window caption and the
+// title of every message box.
+inline const QString kAppTitle = QStringLiteral("Vorn's Sorvanto");
+
+// The program-wide values worked out at start-up. One instance is owned by the running
+// program (AppModul::Main) and passed by reference to whoever needs it; GUI thread only.
+struct ProgramValues {
+    QString AppDir; // program directory, ends with '/'
+    QString AppExeName; // executable file name
+    QString TempDir; // private per-user runtime directory, ends with '/'
+    QString AppTitle = kAppTitle;
+    QString IniFile; // AppDir + AppExeName + ".ini"
+    QString WAVpath; // absolute sound directory, ends with '/'
+    qint16 ShowEnding = 0; // 1 = lists show ".wav"; any non-zero value shows it
+    qint16 AutoPlay = 1; // 1 = a click in a list also plays
+    qint16 PhraseSync = 1; // 1 = a click lines the lists up and loads the set settings
+    QString DefaultWav; // TempDir + "Default.wav"
+
+    // Hand-off between the Settings dialog and the directory chooser.
+    qint16 ChooserOpen = 0;
+    QString ChooserPath;
+    QString ChooserPrompt;
+};
+
+// Sets AppDir, AppExeName and TempDir from the running executable and the user's runtime
+// directory (created private if missing).
+void InitPaths(ProgramValues& values);
+
+// Sets AppTitle, IniFile, WAVpath, the three flags and DefaultWav from the settings file, and
+// writes the default clip into TempDir when it is missing. The caller mirrors the flags into the
+// main window's check marks.
+void LoadProgramSettings(ProgramValues& values);
+
+// Writes ShowEnding, AutoPlay and PhraseSync (in that order) into IniFile; failures are silent.
+void StoreProgramFlags(const ProgramValues& values);
+
+// Reads one value of a profile file: case-insensitive section and key, first match wins,
+// trimmed, one pair of enclosing quotes removed, at most 2047 characters; `def` when the file,
+// section or key is missing or the value is empty.
+QString ReadIni(const QString& section, const QString& key, const QString& file,
+    const QString& def);
+
+// Writes one value of a profile file, editing the text in place and replacing the file
+// atomically. Returns false when the file could not be written (callers ignore it; there is
+// never a message).
+bool WriteIni(const QString& section, const QString& key, const QString& value,
+    const QString& file);
+
+// The lenient number rule of profile values: blanks, tabs and line feeds ignored; sign,
+// digits, decimal point, exponent, &H and &O numbers; 0 when the text does not start with a
+// number; rounded half to even. Empty when the result does not fit a signed 16-bit integer.
+std::optional<qint16> ReadProfileInteger(const QString& text);
+
+// Appends '/' to `path` unless it already ends with one; changes and returns the argument.
+QString& AddBackslash(QString& path);
+
+// True when `path` names a directory that can be opened for listing.
+bool DirExists(const QString& path);
+
+// True when `path` names a regular file that can be opened for reading.
+bool FileExists(const QString& path);
+
+// The path unchanged: this platform has no short names and its names are case-sensitive.
+QString GetLongName(const QString& path);
+
+// The private per-user runtime directory, ending with '/'.
+QString GetTempDir();
+
+// Writes the embedded resource `name` of kind `type` (":/<type>/<name>") to `path` with an
+// exclusive create, never through a symbolic link. Returns `path`, or "" on any failure.
+QString ExtractResource(const QString& path, const QString& name, const QString& type);
+
+} // namespace Commands

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QImage>
+#include <QVariantMap>
+#include <QWidget>
+
+// An owner-drawn rotary knob: a face showing one 50 x 50 frame of a 78-frame film strip, turned
+// by dragging up or down with the left button. Knows nothing of sound. GUI thread only.
+class animKnob : public QWidget {
+    Q_OBJECT
+public:
+    explicit animKnob(QWidget* parent = nullptr);
+
+    qint16 Min() const { return m_min; }
+    qint16 Max() const { return m_max; }
+    qint16 Value() const { return m_value; }
+    // Store the value unchanged (no clamping), report the change, redraw; never raise Scroll.
+    void setMin(qint16 v);
+    void setMax(qint16 v);
+    void setValue(qint16 v);
+
+    // The 1-based frame of the strip shown now.
+    int currentFrame() const { return m_frame; }
+
+    // Saves the persisted properties in their order, leaving out those equal to the default.
+    void WriteProperties(QVariantMap& bag) const;
+    // Loads them without the setters, then redraws once when enabled.
+    void ReadProperties(const QVariantMap& bag);
+
+signals:
+    // The user double-clicked the face.
+    void DblClick();
+    // A drag step drew a new frame; whatever the handler leaves in `Value` becomes the
+    // knob's value (without a redraw). Connect directly.
+    void Scroll(qint16& Value);
+    // A property changed (its name: "Min", "Max", "Value", "Enabled", ...).
+    void PropertyChanged(const QString& name);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    qint16 m_min = 0;
+    qint16 m_max = 100;
+    qint16 m_value = 0;
+    int m_frame = 1;
+};

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <optional>
+
+// Naming rules of the sound directory, the phrase listing and the set settings file.
+// The sound directory is treated as case-insensitive and case-preserving. GUI thread only.
+namespace Commands {
+
+// The listing source of the phrase lists: the regular, non-hidden files with a ".wav"
+// extension in any case, sorted without regard to case (ties by exact name). When a directory
+// cannot be opened it keeps the names of the directory it listed before.
+class PhraseDirectory {
+public:
+    // Points the listing at `dir` (ending with '/') and reads it again.
+    void setPath(const QString& dir);
+    // The names (no directory) of the last successful listing.
+    const QStringList& names() const { return m_names; }
+
+private:
+    QStringList m_names;
+};
+
+// The three lists' contents for `names` in listing order: entries lose their last four
+// characters when `showEnding` is 0; "_1", "_2", "_3" (first found decides) pick one list, any
+// other entry goes into all three.
+std::array<QStringList, 3> SplitIntoColumns(const QStringList& names, qint16 showEnding);
+
+// The existing entry of `dir` that matches `name` exactly, else one that matches it without
+// regard to case, else `name` itself. Returns a path (dir + name).
+QString ResolveInDirectory(const QString& dir, const QString& name);
+
+// WAVpath + entry, with ".wav" appended when the entry does not end in it (any case),
+// resolved in the sound directory without regard to case.
+QString PhrasePathFromEntry(const QString& WAVpath, const QString& entry);
+
+// WAVpath + the entry less a final ".wav" and then a final "_1" (any case) + ".ini", resolved
+// in the sound directory without regard to case.
+QString SetSettingsFileFromEntry(const QString& WAVpath, const QString& entry);
+
+// The nine values of a set settings file as read: a Level or Pan that does not fit 16 bits is
+// empty (its knob stays unchanged); Mute is true only for the exact text "1".
+struct SetSettings {
+    std::array<std::optional<qint16>, 3> Level;
+    std::array<std::optional<qint16>, 3> Pan;
+    std::array<bool, 3> Mute {};
+};
+
+// Reads Level1..3, Pan1..3, Mute1..3 of section `section` with their defaults (80, 50, 0).
+SetSettings ReadSetSettings(const QString& file, const QString& section);
+
+// The values Save Settings writes, one per column.
+struct SetValues {
+    std::array<qint16, 3> Level {};
+    std::array<qint16, 3> Pan {};
+    std::array<bool, 3> Mute {};
+};
+
+// Writes the nine keys in their order (Level1, Pan1, ..., Mute3); every write is attempted.
+void WriteSetSettings(const QString& file, const QString& section, const SetValues& values);
+
+} // namespace Commands

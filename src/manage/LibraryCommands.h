@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QPointer>
+
+class PhraseListHost;
+class frmRename;
+class frmRenSet;
+namespace Commands {
+struct ProgramValues;
+}
+namespace DX7Sound {
+class Engine;
+}
+
+// The popup menu's rename and delete commands. Owned by the main window; holds the two rename
+// dialogs (each exists once at most, modeless, discarded when closed). GUI thread only.
+class LibraryCommands {
+public:
+    LibraryCommands(PhraseListHost& host, Commands::ProgramValues& values, DX7Sound::Engine& engine);
+    ~LibraryCommands();
+
+    void mnuRename_Click();
+    void mnuRenameSet_Click();
+    void mnuDel_Click();
+    void mnuDelSet_Click();
+
+    // The open dialogs, null when closed (for tests and shutdown).
+    frmRename* renameDialog() const;
+    frmRenSet* renameSetDialog() const;
+
+private:
+    PhraseListHost& m_host;
+    Commands::ProgramValues& m_values;
+    DX7Sound::Engine& m_engine;
+    QPointer<frmRename> m_rename;
+    QPointer<frmRenSet> m_renSet;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QListWidget>
+
+// One phrase list: a list box that reports every mouse press after it has moved its selection
+// to the pressed row (a right press leaves the selection alone). GUI thread only.
+class PhraseList : public QListWidget {
+    Q_OBJECT
+public:
+    explicit PhraseList(QWidget* parent = nullptr);
+
+signals:
+    // A press with `button`, the selection already updated.
+    void MouseDown(Qt::MouseButton button);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+};

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+// The channel engine: numbered channels, each holding one whole WAV file, with looping play,
+// stop, level and pan. All operations are called from the GUI thread; the audio device renders
+// on its own thread. Nothing here ever shows a message.
+namespace DX7Sound {
+
+class AudioDevice;
+
+// Makes the audio device when the engine opens it (and again when it reopens a lost one).
+// Returns null when no device can be opened.
+using DeviceFactory = std::function<std::unique_ptr<AudioDevice>()>;
+
+// The system's default output: PulseAudio (or PipeWire's PulseAudio service) first, then ALSA.
+DeviceFactory SystemDeviceFactory();
+
+// What a channel holds, for diagnostics and tests.
+struct ChannelStatus {
+    bool exists = false; // the slot is in the table
+    bool Loaded = false; // a buffer was loaded once; never cleared
+    bool playing = false; // the engine was told to play and not to stop
+    QString file; // file of the current buffer ("" when none)
+    qint64 frames = 0; // frames of the current buffer at the device rate
+    int volume = 0; // hundredths of a dB, -10000..0
+    int pan = 0; // hundredths of a dB, -10000..10000
+};
+
+class Engine {
+public:
+    // The engine opens the device through `factory` in InitDirectSound.
+    explicit Engine(DeviceFactory factory);
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // Opens the default output device. False when there is none (every later load fails).
+    bool InitDirectSound();
+    // Re-creates the table with slots 0..highest, each loaded with `file` at level 80.
+    void InitChannels(qint16 highest, const QString& file);
+    // Loads `file` into the slot; any failure leaves the slot exactly as it was.
+    void LoadBuffer(qint16 channel, const QString& file);
+    // LoadBuffer, then pan when below 100 and not 50, then level when below 100. Does not play.
+    void LoadFile(qint16 channel, const QString& file, quint8 level, quint8 pan);
+    // LoadFile's steps, then plays the slot when it is Loaded. False when the play step failed.
+    bool PlayFile(qint16 channel, const QString& file, quint8 level, quint8 pan, quint8 flags);
+    // Plays the slot's buffer from its current position (flags 1 = loop). False on failure.
+    // Starts issued one after the other without returning to the event loop begin on the same
+    // output frame.
+    bool PlayChannel(qint16 channel, quint8 flags);
+    // Stops the slot's buffer, keeping its position. False on failure.
+    bool StopChannel(qint16 channel);
+    // volume = level * 60 - 6000 (16-bit); values above 0 are refused and the old one stays.
+    void SetChannelVolume(qint16 channel, quint8 level);
+    // pan 0 -> -10000, 100 -> +10000, else pan * 100 - 5000; above +10000 refused.
+    void SetChannelPan(qint16 channel, quint8 pan);
+
+    // The state of one channel (exists false outside the table).
+    ChannelStatus status(qint16 channel) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace DX7Sound

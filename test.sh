@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the test build (Debug, AddressSanitizer and
+# UndefinedBehaviorSanitizer, warnings as errors) in build-test/ and runs every test with ctest.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")"
+scripts/install-deps.sh
+cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+    -DSORVANTO_STRICT=ON -DSORVANTO_SANITIZE=ON -DSORVANTO_TESTS=ON -DSORVANTO_BENCH=ON
+cmake --build build-test --parallel
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+cd build-test
+ctest --output-on-failure --parallel 2 "$@"

@@ -1,0 +1,2 @@
+// Placeholder: writes nothing yet.
+int main() { return 0; }
