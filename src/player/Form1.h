@@ -27,13 +27,15 @@ class Engine;
 // The main window: three phrase columns, the sync panel and the menus. It holds the controls
 // and the player's state; its handlers are the free functions of PlayerHandlers.h. Lives for
 // the whole run; GUI thread only.
-class Form1 : public QMainWindow, public PhraseListHost {
+class Form1 : public QMainWindow, public PhraseListHost
+{
     Q_OBJECT
 public:
     // `values` and `engine` are owned by the caller and outlive the window.
     Form1(Commands::ProgramValues& values, DX7Sound::Engine& engine, QWidget* parent = nullptr);
     ~Form1() override;
 
+    // The program-wide values and the sound engine the window was made with.
     Commands::ProgramValues& values() { return m_values; }
     DX7Sound::Engine& engine() { return m_engine; }
 
@@ -43,11 +45,20 @@ public:
     void RefreshPhraseLists();
     // Mirrors the three option flags into the check marks (on exactly when a flag is 1).
     void applyOptionChecks();
+    // Opens the phrase lists' context menu mnuPop at the mouse pointer and returns at once;
+    // its commands run when the user picks one.
+    void showPopup();
+    // True once Form_Unload has run (it runs once; later closes only accept).
+    bool unloaded() const { return m_unloaded; }
 
     // Controls, named as in the design. Columns are 0, 1, 2.
     QWidget* Picture1 = nullptr;
+    std::array<QWidget*, 3> Picture2 {}; // header panels
+    std::array<QLabel*, 3> Label2 {}; // header captions
+    std::array<QLabel*, 3> lblVolume {}; // "Level" captions
+    // Small captions: 0..2 "Pan", 3/6/8 "Mute", 4/5/7 "Play" (columns 1, 2, 3).
+    std::array<QLabel*, 9> Label1 {};
     std::array<PhraseList*, 3> lstPhrase {};
-    std::array<QLabel*, 3> Label2 {};
     animKnob* animKnob1 = nullptr; // Level, column 0
     animKnob* animKnob2 = nullptr; // Pan, column 0
     animKnob* animKnob3 = nullptr;
@@ -62,6 +73,9 @@ public:
     miniButtonGreen* miniButtonGreen3 = nullptr;
     syncButton* syncButton1 = nullptr;
 
+    // Menus. The check items are checkable; their click handlers invert the check mark
+    // themselves (a menu click reaches them with Qt's own flip undone), so calling a handler
+    // directly behaves as a click. mnuPop is not on the menu bar: showPopup() opens it.
     QMenu* mnuOptions = nullptr;
     QAction* mnuSettings = nullptr;
     QAction* mnuSync = nullptr;
@@ -105,7 +119,13 @@ protected:
 private:
     Commands::ProgramValues& m_values;
     DX7Sound::Engine& m_engine;
+    void buildControls();
+    void buildMenus();
+    void connectControls();
+    void Form_Load();
+
     Commands::PhraseDirectory m_listing;
+    bool m_unloaded = false;
     std::unique_ptr<LibraryCommands> m_library;
     std::unique_ptr<SettingsCommand> m_settings;
 };

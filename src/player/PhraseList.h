@@ -2,9 +2,11 @@
 
 #include <QListWidget>
 
-// One phrase list: a list box that reports every mouse press after it has moved its selection
-// to the pressed row (a right press leaves the selection alone). GUI thread only.
-class PhraseList : public QListWidget {
+// One phrase list: a single-selection list box that reports every mouse press after it has
+// moved its selection to the pressed row. A right press leaves the selection alone; the second
+// press of a double-click counts as a press. GUI thread only.
+class PhraseList : public QListWidget
+{
     Q_OBJECT
 public:
     explicit PhraseList(QWidget* parent = nullptr);
@@ -15,4 +17,5 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
