@@ -10,7 +10,8 @@ struct ProgramValues;
 
 // The "Settings..." command of the Options menu. Owned by the main window; holds the Settings
 // dialog (at most one, modeless, discarded when closed). GUI thread only.
-class SettingsCommand {
+class SettingsCommand
+{
 public:
     SettingsCommand(PhraseListHost& host, Commands::ProgramValues& values);
     ~SettingsCommand();

@@ -1,0 +1,392 @@
+#include "dialogs/frmDirSelect.h"
+
+#include "app/Commands.h"
+#include "app/Placement.h"
+#include "manage/Notices.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QStorageInfo>
+#include <QStyle>
+#include <algorithm>
+
+namespace {
+
+const QColor kDirBack(64, 64, 64);
+const QColor kFileBack(128, 128, 128);
+const QColor kListText(128, 255, 255);
+
+void paintList(QWidget* w, const QColor& back, const QColor& text)
+{
+    QPalette p = w->palette();
+    for (auto role : { QPalette::Base, QPalette::Window, QPalette::Button })
+        p.setColor(role, back);
+    for (auto role : { QPalette::Text, QPalette::WindowText, QPalette::ButtonText })
+        p.setColor(role, text);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}
+
+// Names sorted without regard to case, ties broken by the exact name so the order is stable.
+void sortNames(QStringList& names)
+{
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int c = a.compare(b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
+}
+
+QString absoluteClean(const QString& path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+bool isUnder(const QString& path, const QString& root)
+{
+    if (root == QLatin1String("/"))
+        return path.startsWith(QLatin1Char('/'));
+    return path == root || path.startsWith(root + QLatin1Char('/'));
+}
+
+} // namespace
+
+FolderNameEdit::FolderNameEdit(QWidget* parent)
+    : QLineEdit(parent)
+{ }
+
+void FolderNameEdit::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        event->accept();
+        emit enterPressed();
+        return;
+    }
+    if (key == Qt::Key_Escape) {
+        event->accept();
+        emit escapePressed();
+        return;
+    }
+    // The character code the key would type; keys that type nothing (arrows, Delete, Home)
+    // are not characters and pass unfiltered.
+    int code = -1;
+    if (key == Qt::Key_Backspace)
+        code = 8;
+    else if ((event->modifiers() & Qt::ControlModifier) && key >= Qt::Key_A && key <= Qt::Key_Z)
+        code = key - Qt::Key_A + 1;
+    else if (event->text().size() == 1)
+        code = event->text().at(0).unicode();
+    if (code >= 0 && code < 128) {
+        qint16 KeyAscii = static_cast<qint16>(code);
+        Commands::FilterNameKey(KeyAscii);
+        if (KeyAscii == 0) {
+            event->accept();
+            return;
+        }
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+frmDirSelect::frmDirSelect(Commands::ProgramValues& values, QWidget* parent)
+    : QWidget(parent, Qt::Dialog | Qt::WindowStaysOnTopHint)
+    , m_values(values)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Choose Directory..."));
+    setFixedSize(349, 331);
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPixelSize(11);
+    setFont(font);
+
+    Command2 = new QPushButton(QStringLiteral("C A N C E L"), this);
+    Command2->setGeometry(168, 244, 181, 41);
+    Command1 = new QPushButton(QStringLiteral("O K"), this);
+    Command1->setGeometry(168, 288, 181, 41);
+    QFont bold = font;
+    bold.setPixelSize(13);
+    bold.setBold(true);
+    Command1->setFont(bold);
+
+    File1 = new QListWidget(this);
+    File1->setGeometry(168, 0, 181, 240);
+    paintList(File1, kFileBack, kListText);
+
+    Dir1 = new QListWidget(this);
+    Dir1->setGeometry(0, 24, 165, 306);
+    paintList(Dir1, kDirBack, kListText);
+    Dir1->installEventFilter(this);
+
+    Drive1 = new QComboBox(this);
+    Drive1->setGeometry(0, 0, 165, 21);
+    paintList(Drive1, kDirBack, kListText);
+
+    dummy = new QPushButton(this);
+    dummy->setGeometry(504, 28, 13, 13);
+
+    txtNewFolder = new FolderNameEdit(this);
+    txtNewFolder->setGeometry(0, 24, 165, 21);
+    paintList(txtNewFolder, kDirBack, kListText);
+    txtNewFolder->hide();
+
+    setTabOrder(Command2, Command1);
+    setTabOrder(Command1, File1);
+    setTabOrder(File1, Dir1);
+    setTabOrder(Dir1, Drive1);
+    setTabOrder(Drive1, dummy);
+
+    // The new-folder flow: F7 or Ctrl+Shift+N anywhere in the chooser, or the directory
+    // list's context menu.
+    auto* newFolder = new QAction(QStringLiteral("Neuer Ordner"), this);
+    newFolder->setShortcuts(
+        { QKeySequence(Qt::Key_F7), QKeySequence(QStringLiteral("Ctrl+Shift+N")) });
+    newFolder->setShortcutContext(Qt::WindowShortcut);
+    addAction(newFolder);
+    Dir1->addAction(newFolder);
+    Dir1->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(newFolder, &QAction::triggered, this, &frmDirSelect::showNewFolderField);
+
+    connect(Command1, &QPushButton::clicked, this, &frmDirSelect::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &frmDirSelect::Command2_Click);
+    connect(Drive1, &QComboBox::activated, this, &frmDirSelect::Drive1_Change);
+    connect(Dir1, &QListWidget::itemDoubleClicked, this, &frmDirSelect::Dir1_Open);
+    connect(txtNewFolder, &FolderNameEdit::enterPressed, this, &frmDirSelect::createNewFolder);
+    connect(txtNewFolder, &FolderNameEdit::escapePressed, this, &frmDirSelect::hideNewFolderField);
+
+    fillDrives();
+}
+
+frmDirSelect::~frmDirSelect()
+{
+    // Deleted with its parent while still open: the caller's wait must still end.
+    finish();
+}
+
+void frmDirSelect::load()
+{
+    QPointer<frmDirSelect> self(this);
+    Commands::PlaceWindow(*this);
+    Commands::MakeTopmost(*this);
+    if (!self || m_finished)
+        return;
+    show();
+    raise();
+    activateWindow();
+    setWindowTitle(m_values.ChooserPrompt);
+
+    const QString start = m_values.ChooserPath;
+    const bool opened
+        = !start.isEmpty() && Commands::DirExists(start) && setCurrentDirectory(start);
+    if (!opened && !setCurrentDirectory(QDir::currentPath()))
+        setCurrentDirectory(QStringLiteral("/"));
+    dummy->setFocus();
+}
+
+bool frmDirSelect::setCurrentDirectory(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    const QString dir = absoluteClean(path);
+    if (!Commands::DirExists(dir))
+        return false;
+    m_current = dir;
+    m_lastOnDrive.insert(driveOf(dir), dir);
+    selectDriveOf(dir);
+    fillDirList();
+    fillFileList();
+    dummy->setFocus();
+    return true;
+}
+
+QString frmDirSelect::driveOf(const QString& path) const
+{
+    QString best = QStringLiteral("/");
+    for (int i = 0; i < Drive1->count(); ++i) {
+        const QString root = Drive1->itemData(i).toString();
+        if (root.size() > best.size() && isUnder(path, root))
+            best = root;
+    }
+    return best;
+}
+
+void frmDirSelect::fillDrives()
+{
+    QStringList roots;
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+        if (!volume.isValid() || !volume.isReady())
+            continue;
+        const QString root = QDir::cleanPath(volume.rootPath());
+        if (root != QLatin1String("/") && !roots.contains(root))
+            roots << root;
+    }
+    sortNames(roots);
+    roots.prepend(QStringLiteral("/"));
+    Drive1->clear();
+    for (const QString& root : roots)
+        Drive1->addItem(root, root);
+}
+
+void frmDirSelect::selectDriveOf(const QString& path)
+{
+    const int index = Drive1->findData(driveOf(path));
+    const QSignalBlocker block(Drive1);
+    Drive1->setCurrentIndex(index);
+}
+
+void frmDirSelect::fillDirList()
+{
+    Dir1->clear();
+    const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
+
+    // The ancestors from the root down to the current directory, then its subdirectories,
+    // each level indented one step further.
+    QStringList parts = m_current.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString path = QStringLiteral("/");
+    auto add = [this](const QIcon& icon, const QString& text, int level, const QString& full) {
+        auto* item = new QListWidgetItem(icon, QString(level * 2, QLatin1Char(' ')) + text, Dir1);
+        item->setData(Qt::UserRole, full);
+        return item;
+    };
+    QListWidgetItem* current = add(open, path, 0, path);
+    int level = 0;
+    for (const QString& part : parts) {
+        if (!path.endsWith(QLatin1Char('/')))
+            path += QLatin1Char('/');
+        path += part;
+        current = add(open, part, ++level, path);
+    }
+    QStringList subdirs
+        = QDir(m_current).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort);
+    sortNames(subdirs);
+    const QString prefix
+        = m_current.endsWith(QLatin1Char('/')) ? m_current : m_current + QLatin1Char('/');
+    for (const QString& name : subdirs)
+        add(closed, name, level + 1, prefix + name);
+    Dir1->setCurrentItem(current);
+}
+
+void frmDirSelect::fillFileList()
+{
+    File1->clear();
+    QStringList files
+        = QDir(m_current).entryList({ QStringLiteral("*.wav") }, QDir::Files, QDir::NoSort);
+    sortNames(files);
+    File1->addItems(files);
+}
+
+void frmDirSelect::Dir1_Open(QListWidgetItem* item)
+{
+    if (item)
+        setCurrentDirectory(item->data(Qt::UserRole).toString());
+}
+
+void frmDirSelect::Drive1_Change(int index)
+{
+    const QString root = Drive1->itemData(index).toString();
+    const QString last = m_lastOnDrive.value(root, root);
+    if (setCurrentDirectory(last) || (last != root && setCurrentDirectory(root)))
+        return;
+    // The drive cannot be read: stay where we were.
+    selectDriveOf(m_current);
+}
+
+void frmDirSelect::Command1_Click()
+{
+    if (!m_current.isEmpty()) {
+        QString path = m_current;
+        m_values.ChooserPath = Commands::AddBackslash(path);
+    }
+    finish();
+    close();
+}
+
+void frmDirSelect::Command2_Click()
+{
+    finish();
+    close();
+}
+
+void frmDirSelect::closeEvent(QCloseEvent* event)
+{
+    finish();
+    event->accept();
+}
+
+void frmDirSelect::finish()
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_values.ChooserOpen = 0;
+    emit finished();
+}
+
+bool frmDirSelect::eventFilter(QObject* watched, QEvent* event)
+{
+    // Enter on a highlighted directory opens it, as a double click does.
+    if (watched == Dir1 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            Dir1_Open(Dir1->currentItem());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmDirSelect::showNewFolderField()
+{
+    txtNewFolder->setText(QStringLiteral("Neuer Ordner"));
+    txtNewFolder->show();
+    txtNewFolder->raise();
+    txtNewFolder->selectAll();
+    txtNewFolder->setFocus();
+}
+
+void frmDirSelect::hideNewFolderField()
+{
+    txtNewFolder->hide();
+    dummy->setFocus();
+}
+
+void frmDirSelect::createNewFolder()
+{
+    QPointer<frmDirSelect> self(this);
+    const QString name = txtNewFolder->text();
+    QString path = m_current;
+    Commands::AddBackslash(path) += name;
+
+    if (QFileInfo(path).isDir()) {
+        Commands::ShowNotice(this, QStringLiteral("Ein Ordner mit diesem Namen existiert bereits."),
+            Commands::NoticeInformation);
+        if (!self)
+            return;
+        txtNewFolder->setCursorPosition(txtNewFolder->text().size());
+        txtNewFolder->setFocus();
+        return;
+    }
+
+    // Every missing level is created; a level that exists already counts as success.
+    QDir().mkpath(path);
+    if (!Commands::DirExists(path)) {
+        Commands::ShowNotice(this,
+            QStringLiteral("Der Ordner konnte nicht angelegt werden. ") + QLatin1Char('\n')
+                + QStringLiteral("Datenträger ist möglicherweise schreibgeschützt.  "),
+            Commands::NoticeError);
+        if (self)
+            txtNewFolder->setFocus();
+        return;
+    }
+
+    fillDirList();
+    setCurrentDirectory(path);
+    txtNewFolder->hide();
+    Command1->setFocus();
+}

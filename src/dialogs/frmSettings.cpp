@@ -1,0 +1,165 @@
+#include "dialogs/frmSettings.h"
+
+#include "app/Commands.h"
+#include "app/Placement.h"
+#include "dialogs/frmDirSelect.h"
+#include "library/PhraseListHost.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+frmSettings::frmSettings(PhraseListHost& host, Commands::ProgramValues& values, QWidget* parent)
+    : QWidget(parent, Qt::Dialog | Qt::WindowStaysOnTopHint)
+    , m_host(host)
+    , m_values(values)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Settings"));
+    setFixedSize(533, 85);
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPixelSize(11);
+    setFont(font);
+    QFont bold = font;
+    bold.setBold(true);
+
+    Command1 = new QPushButton(QStringLiteral("Cancel"), this);
+    Command1->setGeometry(4, 48, 89, 33);
+
+    txtPath = new QLineEdit(QStringLiteral("/"), this);
+    txtPath->setGeometry(4, 20, 505, 19);
+    QPalette palette = txtPath->palette();
+    palette.setColor(QPalette::Base, QColor(64, 64, 64));
+    palette.setColor(QPalette::Text, QColor(128, 255, 255));
+    txtPath->setPalette(palette);
+
+    Label1 = new QLabel(QStringLiteral("Sound Directory (WAVE Files):"), this);
+    Label1->setGeometry(4, 4, 261, 17);
+
+    Command2 = new QPushButton(QStringLiteral("..."), this);
+    Command2->setGeometry(508, 20, 21, 18);
+    Command2->setFont(bold);
+
+    // "&&" is Qt's literal ampersand, as in the design's caption.
+    Command3 = new QPushButton(QStringLiteral("Save && Close"), this);
+    Command3->setGeometry(412, 48, 117, 33);
+    Command3->setFont(bold);
+
+    // The label takes no focus; the rest follow the design's order.
+    setTabOrder(Command1, txtPath);
+    setTabOrder(txtPath, Command2);
+    setTabOrder(Command2, Command3);
+    Command1->setFocus();
+
+    connect(Command1, &QPushButton::clicked, this, &frmSettings::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &frmSettings::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &frmSettings::Command3_Click);
+}
+
+frmSettings::~frmSettings() = default;
+
+void frmSettings::load()
+{
+    QPointer<frmSettings> self(this);
+    Commands::PlaceWindow(*this);
+    Commands::MakeTopmost(*this);
+    if (!self)
+        return;
+    show();
+    raise();
+    activateWindow();
+    Command1->setFocus();
+}
+
+frmDirSelect* frmSettings::chooser() const
+{
+    return m_chooser;
+}
+
+QString frmSettings::storedForm(const QString& wavPath, const QString& appDir)
+{
+    const QString head = wavPath.left(appDir.size());
+    if (head.toLower() != appDir.toLower())
+        return wavPath;
+    // File names are case-sensitive here: a head that differs from the program directory in
+    // letter case only counts when it names that same directory, or the next start would use
+    // another directory than the one chosen now.
+    if (head != appDir) {
+        const QString a = QFileInfo(head).canonicalFilePath();
+        if (a.isEmpty() || a != QFileInfo(appDir).canonicalFilePath())
+            return wavPath;
+    }
+    return wavPath.mid(appDir.size());
+}
+
+void frmSettings::closeEvent(QCloseEvent* event)
+{
+    // The chooser belongs to this dialog's "..." and does not outlive it.
+    if (m_chooser)
+        m_chooser->close();
+    event->accept();
+}
+
+void frmSettings::Command1_Click()
+{
+    close();
+}
+
+void frmSettings::Command2_Click()
+{
+    QPointer<frmSettings> self(this);
+    m_values.ChooserOpen = 1;
+    m_values.ChooserPath = txtPath->text();
+    m_values.ChooserPrompt = QStringLiteral("Sound Directory (WAVE Files)");
+
+    // One chooser at a time: a second "..." while it is open waits on the same one.
+    QPointer<frmDirSelect> chooser = m_chooser;
+    const bool fresh = !chooser || chooser->isFinished();
+    if (fresh) {
+        chooser = new frmDirSelect(m_values, this);
+        m_chooser = chooser;
+    }
+
+    // The wait sleeps in an event loop of its own until the chooser reports that it closed
+    // (or is destroyed with this dialog). QCoreApplication::exit() also ends this loop, so
+    // the wait never outlives the program.
+    QEventLoop wait;
+    bool chooserDone = false;
+    auto done = [&] {
+        chooserDone = true;
+        wait.quit();
+    };
+    QObject::connect(chooser, &frmDirSelect::finished, &wait, done);
+    QObject::connect(chooser, &QObject::destroyed, &wait, done);
+
+    if (fresh) {
+        chooser->load();
+    } else {
+        chooser->show();
+        chooser->raise();
+        chooser->activateWindow();
+    }
+    if (chooser && !chooser->isFinished() && !QCoreApplication::closingDown())
+        wait.exec();
+
+    // Closed with its window, or the program is ending: nothing more to do here.
+    if (!self || !chooserDone || QCoreApplication::closingDown())
+        return;
+    txtPath->setText(m_values.ChooserPath);
+}
+
+void frmSettings::Command3_Click()
+{
+    QPointer<frmSettings> self(this);
+    QString path = txtPath->text();
+    m_values.WAVpath = Commands::AddBackslash(path);
+    Commands::WriteIni(m_values.AppTitle, QStringLiteral("WAVpath"),
+        storedForm(m_values.WAVpath, m_values.AppDir), m_values.IniFile);
+    m_host.refreshPhraseLists();
+    if (self)
+        close();
+}

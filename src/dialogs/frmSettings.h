@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class PhraseListHost;
+class frmDirSelect;
+namespace Commands {
+struct ProgramValues;
+}
+
+// The Settings dialog: edits the sound directory, opens the directory chooser and stores the
+// choice. Modeless, kept on top, deletes itself when closed. `host` and `values` must outlive
+// it. GUI thread only.
+class frmSettings : public QWidget
+{
+    Q_OBJECT
+public:
+    // `parent` is the main window (the dialog stays above it).
+    frmSettings(PhraseListHost& host, Commands::ProgramValues& values, QWidget* parent);
+    ~frmSettings() override;
+
+    // Places the dialog, keeps it on top and shows it with the focus on "Cancel".
+    void load();
+
+    // The open directory chooser, null when none is open.
+    frmDirSelect* chooser() const;
+
+    // The value stored under WAVpath for the sound directory `wavPath` (ending with '/'): the
+    // part after `appDir` when the directory lies inside the program directory, else the
+    // whole path.
+    static QString storedForm(const QString& wavPath, const QString& appDir);
+
+    // Controls, named as in the design.
+    QPushButton* Command1 = nullptr; // "Cancel"
+    QLineEdit* txtPath = nullptr;
+    QLabel* Label1 = nullptr;
+    QPushButton* Command2 = nullptr; // "..."
+    QPushButton* Command3 = nullptr; // "Save & Close"
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+
+    PhraseListHost& m_host;
+    Commands::ProgramValues& m_values;
+    QPointer<frmDirSelect> m_chooser;
+};
