@@ -27,8 +27,6 @@
 #include "sound/DX7Sound.h"
 
 #include <QCoreApplication>
-#include <QCursor>
-#include <QMenu>
 #include <array>
 #include <optional>
 
@@ -165,8 +163,7 @@ void lstPhrase_MouseDown(Form1& form, int Index, Qt::MouseButton Button)
     form.CurrentListIndex = static_cast<qint16>(Index);
 
     if (Button == Qt::RightButton) {
-        if (form.mnuPop)
-            form.mnuPop->popup(QCursor::pos());
+        form.showPopup();
         return;
     }
 
