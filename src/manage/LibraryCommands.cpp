@@ -1,22 +1,145 @@
-// Placeholder so that the program links while the commands are being built.
 #include "manage/LibraryCommands.h"
 
-#include <QWidget>
+#include "app/Commands.h"
+#include "library/PhraseLibrary.h"
+#include "library/PhraseListHost.h"
+#include "manage/FileOps.h"
+#include "manage/ManageCommon.h"
+#include "manage/Notices.h"
+#include "manage/frmRenSet.h"
+#include "manage/frmRename.h"
+#include "sound/DX7Sound.h"
 
-class frmRename : public QWidget { };
-class frmRenSet : public QWidget { };
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <array>
+
+namespace {
+
+// The delete confirmation: Yes and No, question icon, the program caption as title. True
+// unless the answer is No.
+bool Confirm(QWidget* parent, const QString& title, const QString& text)
+{
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() != QMessageBox::No;
+}
+
+} // namespace
 
 LibraryCommands::LibraryCommands(
     PhraseListHost& host, Commands::ProgramValues& values, DX7Sound::Engine& engine)
     : m_host(host)
     , m_values(values)
     , m_engine(engine)
+{ }
+
+LibraryCommands::~LibraryCommands()
 {
+    delete m_rename.data();
+    delete m_renSet.data();
 }
-LibraryCommands::~LibraryCommands() = default;
-void LibraryCommands::mnuRename_Click() { }
-void LibraryCommands::mnuRenameSet_Click() { }
-void LibraryCommands::mnuDel_Click() { }
-void LibraryCommands::mnuDelSet_Click() { }
-frmRename* LibraryCommands::renameDialog() const { return m_rename; }
-frmRenSet* LibraryCommands::renameSetDialog() const { return m_renSet; }
+
+void LibraryCommands::mnuRename_Click()
+{
+    const qint16 i = m_host.currentListIndex();
+    const QString entry = (i >= 0 && i <= 2) ? m_host.selectedEntry(i) : QString();
+    if (!m_rename) {
+        m_rename = new frmRename(m_host, m_values, m_engine);
+        m_rename->Form_Load(); // processes pending events
+    }
+    if (m_rename)
+        m_rename->showFor(entry);
+}
+
+void LibraryCommands::mnuRenameSet_Click()
+{
+    for (int l = 0; l < 3; ++l) {
+        if (m_host.selectedEntry(l).isEmpty()) {
+            Commands::ShowNotice(m_host.hostWindow(),
+                QStringLiteral(
+                    "To rename a phrase set you have to make a selection in every phrase list."),
+                Commands::NoticeInformation);
+            return;
+        }
+    }
+    if (!m_renSet) {
+        m_renSet = new frmRenSet(m_host, m_values, m_engine);
+        m_renSet->Form_Load(); // processes pending events
+    }
+    if (m_renSet)
+        m_renSet->showFor(m_host.selectedEntry(0));
+}
+
+void LibraryCommands::mnuDel_Click()
+{
+    const qint16 i = m_host.currentListIndex();
+    const QString entry = (i >= 0 && i <= 2) ? m_host.selectedEntry(i) : QString();
+    const QString name = Manage::WithWavExtension(entry);
+    if (!Confirm(m_host.hostWindow(), m_values.AppTitle,
+            QStringLiteral("Really delete phrase '") + name + QStringLiteral("' ?")))
+        return;
+    // Nothing selected names no file: the hidden ".wav" is never the phrase the user saw.
+    const QString path
+        = entry.isEmpty() ? QString() : Commands::ResolveInDirectory(m_values.WAVpath, name);
+    FileOps::SetAttributesNormal(path);
+    FileOps::DeleteToTrash(path);
+    QCoreApplication::processEvents();
+    m_host.refreshPhraseLists();
+}
+
+void LibraryCommands::mnuDelSet_Click()
+{
+    std::array<QString, 3> entries;
+    for (int l = 0; l < 3; ++l) {
+        entries[l] = m_host.selectedEntry(l);
+        if (entries[l].isEmpty()) {
+            Commands::ShowNotice(m_host.hostWindow(),
+                QStringLiteral(
+                    "To delete a phrase set you have to make a selection in every phrase list."),
+                Commands::NoticeInformation);
+            return;
+        }
+    }
+    std::array<QString, 3> names;
+    for (int l = 0; l < 3; ++l)
+        names[l] = Manage::WithWavExtension(entries[l]);
+    const QString question = QStringLiteral("Really delete following phrases: ")
+        + QStringLiteral("\r\n") + names[0] + QStringLiteral(", ") + names[1] + QStringLiteral(", ")
+        + names[2] + QStringLiteral(" ?");
+    if (!Confirm(m_host.hostWindow(), m_values.AppTitle, question))
+        return;
+
+    for (qint16 c = 0; c < 3; ++c) {
+        if (m_host.playing(c)) {
+            m_engine.StopChannel(c);
+            m_host.setPlaying(c, false);
+            m_host.setPlayButton(c, false);
+        }
+    }
+    m_host.setSyncButton(false);
+    QCoreApplication::processEvents();
+
+    // Every path is fixed before the first delete, so a file selected in two lists goes once
+    // and a second name never falls through to another file that differs only in case.
+    const QString wavPath = m_values.WAVpath;
+    std::array<QString, 3> paths;
+    for (int l = 0; l < 3; ++l)
+        paths[l] = Commands::ResolveInDirectory(wavPath, names[l]);
+    for (int l = 0; l < 3; ++l)
+        FileOps::SetAttributesNormal(paths[l]);
+    for (int l = 0; l < 3; ++l)
+        FileOps::DeleteToTrash(paths[l]);
+    QCoreApplication::processEvents();
+    m_host.refreshPhraseLists();
+}
+
+frmRename* LibraryCommands::renameDialog() const
+{
+    return m_rename;
+}
+frmRenSet* LibraryCommands::renameSetDialog() const
+{
+    return m_renSet;
+}

@@ -14,9 +14,11 @@ class Engine;
 
 // The popup menu's rename and delete commands. Owned by the main window; holds the two rename
 // dialogs (each exists once at most, modeless, discarded when closed). GUI thread only.
-class LibraryCommands {
+class LibraryCommands
+{
 public:
-    LibraryCommands(PhraseListHost& host, Commands::ProgramValues& values, DX7Sound::Engine& engine);
+    LibraryCommands(
+        PhraseListHost& host, Commands::ProgramValues& values, DX7Sound::Engine& engine);
     ~LibraryCommands();
 
     void mnuRename_Click();

@@ -1,7 +1,54 @@
-// Placeholder so that the program links while the filter and notices are being built.
 #include "manage/Notices.h"
 
+#include "app/Commands.h"
+
+#include <QMessageBox>
+
 namespace Commands {
-void FilterNameKey(qint16&) { }
-void ShowNotice(QWidget*, const QString&, qint16, const QString&) { }
+
+void FilterNameKey(qint16& KeyAscii)
+{
+    const qint16 code = KeyAscii;
+    switch (code) {
+    case 3: // Ctrl+C
+    case 8: // Backspace
+    case 13: // Enter
+    case 22: // Ctrl+V
+    case 32: // blank
+    case 33: // !
+    case 38: // &
+    case 39: // '
+    case 43: // +
+    case 45: // -
+        return;
+    default:
+        break;
+    }
+    if (code < 48 || (code >= 58 && code <= 62) || (code >= 91 && code <= 94))
+        KeyAscii = 0;
+}
+
+void ShowNotice(QWidget* parent, const QString& message, qint16 kind, const QString& title)
+{
+    QMessageBox::Icon icon;
+    switch (kind) {
+    case NoticeInformation:
+        icon = QMessageBox::Information;
+        break;
+    case NoticeExclamation:
+        icon = QMessageBox::Warning;
+        break;
+    case NoticeError:
+        icon = QMessageBox::Critical;
+        break;
+    case NoticeQuestion:
+        icon = QMessageBox::Question;
+        break;
+    default:
+        return;
+    }
+    QMessageBox box(icon, title.isEmpty() ? kAppTitle : title, message, QMessageBox::Ok, parent);
+    box.exec();
+}
+
 } // namespace Commands

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+// File operations of the library commands. None of them ever replaces or loses a file it was
+// not asked to remove; every failure leaves the files as they were. Paths are absolute.
+// Callable from any thread (they touch only the file system), used on the GUI thread.
+namespace FileOps {
+
+// Renames `from` to `to` atomically, failing (false) when `to` exists: renameat2 with
+// RENAME_NOREPLACE, or link + unlink where the file system refuses that flag.
+bool RenameNoReplace(const QString& from, const QString& to);
+
+// The link + unlink way of RenameNoReplace, for file systems that refuse RENAME_NOREPLACE.
+// Fails when `to` exists or the file system has no hard links; never leaves both names
+// behind, never replaces `to`.
+bool RenameByLink(const QString& from, const QString& to);
+
+// The rename of a phrase or set settings file in a case-insensitive, case-preserving sound
+// directory: fails when an entry of `to`'s directory other than `from` itself matches the
+// target name without regard to case; a rename of a file to its own name in another case
+// (A_1.WAV to A_1.wav) works, on case-sensitive and case-folding file systems alike.
+bool RenameInLibrary(const QString& from, const QString& to);
+
+// The analogue of setting a file's attributes to normal: makes it writable by its owner.
+// A symbolic link or a missing file is left alone; failures are ignored.
+void SetAttributesNormal(const QString& path);
+
+// Moves the file to the user's trash; only where no trash will take it is it removed.
+// False when it is still there.
+bool DeleteToTrash(const QString& path);
+
+// True when both paths exist and name the same file (device and inode).
+bool SameFile(const QString& a, const QString& b);
+
+} // namespace FileOps
