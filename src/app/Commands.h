@@ -13,7 +13,8 @@ inline const QString kAppTitle = QStringLiteral("Vorn's Sorvanto");
 
 // The program-wide values worked out at start-up. One instance is owned by the running
 // program (AppModul::Main) and passed by reference to whoever needs it; GUI thread only.
-struct ProgramValues {
+struct ProgramValues
+{
     QString AppDir; // program directory, ends with '/'
     QString AppExeName; // executable file name
     QString TempDir; // private per-user runtime directory, ends with '/'
@@ -40,20 +41,25 @@ void InitPaths(ProgramValues& values);
 // main window's check marks.
 void LoadProgramSettings(ProgramValues& values);
 
+// The sound directory for a stored WAVpath value: empty means `appDir`; a value starting with
+// '/' is absolute; anything else is relative to `appDir` (backslashes read as '/', one leading
+// separator dropped). Ends with '/'; `appDir` when the result is not a listable directory.
+QString ResolveSoundDirectory(const QString& stored, const QString& appDir);
+
 // Writes ShowEnding, AutoPlay and PhraseSync (in that order) into IniFile; failures are silent.
 void StoreProgramFlags(const ProgramValues& values);
 
 // Reads one value of a profile file: case-insensitive section and key, first match wins,
 // trimmed, one pair of enclosing quotes removed, at most 2047 characters; `def` when the file,
 // section or key is missing or the value is empty.
-QString ReadIni(const QString& section, const QString& key, const QString& file,
-    const QString& def);
+QString ReadIni(
+    const QString& section, const QString& key, const QString& file, const QString& def);
 
 // Writes one value of a profile file, editing the text in place and replacing the file
 // atomically. Returns false when the file could not be written (callers ignore it; there is
 // never a message).
-bool WriteIni(const QString& section, const QString& key, const QString& value,
-    const QString& file);
+bool WriteIni(
+    const QString& section, const QString& key, const QString& value, const QString& file);
 
 // The lenient number rule of profile values: blanks, tabs and line feeds ignored; sign,
 // digits, decimal point, exponent, &H and &O numbers; 0 when the text does not start with a

@@ -9,7 +9,8 @@ namespace Commands {
 
 // Holds the single-instance lock of one executable path for one user while it lives.
 // Created by Main on the GUI thread before anything else touches a file.
-class SingleInstance {
+class SingleInstance
+{
 public:
     // Tries to take the lock in `lockDir` for the executable at `exePath`; a lock left by a
     // crashed process is taken over.

@@ -1,15 +1,208 @@
-// Placeholder so that the program links while the phrase library is being built.
 #include "library/PhraseLibrary.h"
 
+#include "app/Commands.h"
+#include "app/ProfileFile.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <vector>
+
 namespace Commands {
-void PhraseDirectory::setPath(const QString&) { }
-std::array<QStringList, 3> SplitIntoColumns(const QStringList&, qint16) { return {}; }
-QString ResolveInDirectory(const QString& dir, const QString& name) { return dir + name; }
-QString PhrasePathFromEntry(const QString& WAVpath, const QString& entry) { return WAVpath + entry; }
+
+namespace {
+
+bool endsWithWavExtension(const char* name, size_t len)
+{
+    if (len < 4)
+        return false;
+    const char* e = name + len - 4;
+    return e[0] == '.' && (e[1] | 0x20) == 'w' && (e[2] | 0x20) == 'a' && (e[3] | 0x20) == 'v';
+}
+
+// The lower-cased end of `text` equals `lowerSuffix` (the "text tests" of the naming rules).
+bool endsWithNoCase(const QString& text, QLatin1String lowerSuffix)
+{
+    return text.size() >= lowerSuffix.size()
+        && text.right(lowerSuffix.size()).toLower() == lowerSuffix;
+}
+
+// Calls `visit` with the raw name of every entry of `dir` but "." and ".."; false when the
+// directory cannot be opened or read to its end.
+template <typename Visit> bool forEachEntry(const QString& dir, Visit&& visit)
+{
+    DIR* d = ::opendir(QFile::encodeName(dir).constData());
+    if (!d)
+        return false;
+    const int fd = ::dirfd(d);
+    errno = 0;
+    while (const dirent* e = ::readdir(d)) {
+        const char* n = e->d_name;
+        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
+            continue;
+        visit(fd, e);
+        errno = 0;
+    }
+    const bool ok = errno == 0;
+    ::closedir(d);
+    return ok;
+}
+
+} // namespace
+
+bool PhraseDirectory::readNames(const QString& dir, QStringList& names)
+{
+    struct Item
+    {
+        QString folded;
+        QString name;
+    };
+    std::vector<Item> items;
+    const bool ok = forEachEntry(dir, [&](int fd, const dirent* e) {
+        const char* n = e->d_name;
+        const size_t len = std::strlen(n);
+        if (n[0] == '.' || !endsWithWavExtension(n, len))
+            return;
+        // The entry type comes with the listing; only links and file systems that do not
+        // report it need a stat (which follows the link).
+        if (e->d_type != DT_REG) {
+            if (e->d_type != DT_LNK && e->d_type != DT_UNKNOWN)
+                return;
+            struct stat st
+            {
+            };
+            if (::fstatat(fd, n, &st, 0) != 0 || !S_ISREG(st.st_mode))
+                return;
+        }
+        QString name = QFile::decodeName(QByteArray::fromRawData(n, qsizetype(len)));
+        QString folded = name.toCaseFolded();
+        items.push_back({ std::move(folded), std::move(name) });
+    });
+    if (!ok)
+        return false;
+    std::sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
+        const int c = a.folded.compare(b.folded);
+        return c != 0 ? c < 0 : a.name < b.name;
+    });
+    QStringList result;
+    result.reserve(qsizetype(items.size()));
+    for (Item& item : items)
+        result.append(std::move(item.name));
+    names = std::move(result);
+    return true;
+}
+
+void PhraseDirectory::setPath(const QString& dir)
+{
+    QStringList names;
+    if (readNames(dir, names)) {
+        m_dir = dir;
+        m_names = std::move(names);
+        return;
+    }
+    if (!m_dir.isEmpty() && m_dir != dir && readNames(m_dir, names))
+        m_names = std::move(names);
+}
+
+std::array<QStringList, 3> SplitIntoColumns(const QStringList& names, qint16 showEnding)
+{
+    static const QLatin1String markers[3]
+        = { QLatin1String("_1"), QLatin1String("_2"), QLatin1String("_3") };
+    std::array<QStringList, 3> columns;
+    for (QStringList& column : columns)
+        column.reserve(names.size());
+    for (const QString& name : names) {
+        const QString entry
+            = showEnding == 0 ? name.left(std::max<qsizetype>(0, name.size() - 4)) : name;
+        bool placed = false;
+        for (int c = 0; c < 3 && !placed; ++c) {
+            if (entry.contains(markers[c])) {
+                columns[size_t(c)].append(entry);
+                placed = true;
+            }
+        }
+        if (!placed) {
+            for (QStringList& column : columns)
+                column.append(entry);
+        }
+    }
+    return columns;
+}
+
+QString ResolveInDirectory(const QString& dir, const QString& name)
+{
+    const QString exact = dir + name;
+    struct stat st
+    {
+    };
+    if (::lstat(QFile::encodeName(exact).constData(), &st) == 0 || errno != ENOENT)
+        return exact;
+    if (name.isEmpty() || name.contains(QLatin1Char('/')))
+        return exact;
+    // Several entries may differ from `name` only in case: take the first by exact name, so
+    // the answer does not depend on the order of the directory.
+    QString best;
+    forEachEntry(dir, [&](int, const dirent* e) {
+        const QString candidate = QFile::decodeName(e->d_name);
+        if (candidate.compare(name, Qt::CaseInsensitive) == 0
+            && (best.isEmpty() || candidate < best))
+            best = candidate;
+    });
+    return best.isEmpty() ? exact : dir + best;
+}
+
+QString PhrasePathFromEntry(const QString& WAVpath, const QString& entry)
+{
+    QString name = entry;
+    if (!endsWithNoCase(WAVpath + name, QLatin1String(".wav")))
+        name += QStringLiteral(".wav");
+    return ResolveInDirectory(WAVpath, name);
+}
+
 QString SetSettingsFileFromEntry(const QString& WAVpath, const QString& entry)
 {
-    return WAVpath + entry + QStringLiteral(".ini");
+    QString stem = entry;
+    if (endsWithNoCase(stem, QLatin1String(".wav")))
+        stem.chop(4);
+    if (endsWithNoCase(stem, QLatin1String("_1")))
+        stem.chop(2);
+    return ResolveInDirectory(WAVpath, stem + QStringLiteral(".ini"));
 }
-SetSettings ReadSetSettings(const QString&, const QString&) { return {}; }
-void WriteSetSettings(const QString&, const QString&, const SetValues&) { }
+
+SetSettings ReadSetSettings(const QString& file, const QString& section)
+{
+    // One read of the file serves the nine keys.
+    const ProfileText ini = ProfileText::fromFile(file);
+    SetSettings s;
+    for (int c = 0; c < 3; ++c) {
+        const QString n = QString::number(c + 1);
+        s.Level[size_t(c)] = ReadProfileInteger(
+            ini.value(section, QStringLiteral("Level") + n, QStringLiteral("80")));
+        s.Pan[size_t(c)] = ReadProfileInteger(
+            ini.value(section, QStringLiteral("Pan") + n, QStringLiteral("50")));
+        s.Mute[size_t(c)]
+            = ini.value(section, QStringLiteral("Mute") + n, QStringLiteral("0")) == u"1";
+    }
+    return s;
+}
+
+void WriteSetSettings(const QString& file, const QString& section, const SetValues& values)
+{
+    QList<std::pair<QString, QString>> keys;
+    for (int c = 0; c < 3; ++c) {
+        const QString n = QString::number(c + 1);
+        keys.append({ QStringLiteral("Level") + n, QString::number(values.Level[size_t(c)]) });
+        keys.append({ QStringLiteral("Pan") + n, QString::number(values.Pan[size_t(c)]) });
+    }
+    for (int c = 0; c < 3; ++c)
+        keys.append({ QStringLiteral("Mute") + QString::number(c + 1),
+            values.Mute[size_t(c)] ? QStringLiteral("1") : QStringLiteral("0") });
+    WriteIniKeys(section, keys, file);
+}
+
 } // namespace Commands

@@ -12,15 +12,24 @@ namespace Commands {
 // The listing source of the phrase lists: the regular, non-hidden files with a ".wav"
 // extension in any case, sorted without regard to case (ties by exact name). When a directory
 // cannot be opened it keeps the names of the directory it listed before.
-class PhraseDirectory {
+class PhraseDirectory
+{
 public:
-    // Points the listing at `dir` (ending with '/') and reads it again.
+    // Points the listing at `dir` (ending with '/') and reads it again. When `dir` cannot be
+    // read, the directory listed before is read again; when that fails too, the names stay.
     void setPath(const QString& dir);
     // The names (no directory) of the last successful listing.
     const QStringList& names() const { return m_names; }
+    // The directory of the last successful listing; empty before the first one.
+    const QString& path() const { return m_dir; }
+
+    // Reads the regular, non-hidden ".wav" files of `dir` (any case) in listing order into
+    // `names`. False, with `names` untouched, when the directory cannot be read.
+    static bool readNames(const QString& dir, QStringList& names);
 
 private:
     QStringList m_names;
+    QString m_dir;
 };
 
 // The three lists' contents for `names` in listing order: entries lose their last four
@@ -42,7 +51,8 @@ QString SetSettingsFileFromEntry(const QString& WAVpath, const QString& entry);
 
 // The nine values of a set settings file as read: a Level or Pan that does not fit 16 bits is
 // empty (its knob stays unchanged); Mute is true only for the exact text "1".
-struct SetSettings {
+struct SetSettings
+{
     std::array<std::optional<qint16>, 3> Level;
     std::array<std::optional<qint16>, 3> Pan;
     std::array<bool, 3> Mute {};
@@ -52,7 +62,8 @@ struct SetSettings {
 SetSettings ReadSetSettings(const QString& file, const QString& section);
 
 // The values Save Settings writes, one per column.
-struct SetValues {
+struct SetValues
+{
     std::array<qint16, 3> Level {};
     std::array<qint16, 3> Pan {};
     std::array<bool, 3> Mute {};
