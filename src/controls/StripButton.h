@@ -1,21 +1,48 @@
 #pragma once
 
+#include "controls/ControlSurface.h"
+
+#include <QImage>
 #include <QVariantMap>
 #include <QWidget>
 
 // A latching two-frame button: every mouse-button press flips Value, shows the matching frame
 // and raises Push. The three kinds differ only in their artwork. GUI thread only.
-class StripButton : public QWidget {
+class StripButton : public QWidget
+{
     Q_OBJECT
 public:
     bool Value() const { return m_value; }
     // Store, report the change, redraw; never raise Push.
     void setValue(bool v);
 
+    // The frame shown now: false for the upper frame, true for the lower one.
+    bool shownFrame() const { return m_shown; }
+    // The 96-dpi two-frame strip the face is copied from (implicitly shared, read-only).
+    QImage strip() const { return m_stripImage; }
+    // Height of one frame of the strip in 96-dpi pixels (20 or 121).
+    int frameHeight() const { return m_frameHeight; }
+
+    // Background picture of the surface; the face covers it. Reports "Picture".
+    QImage Picture() const { return m_surface.picture(); }
+    void setPicture(const QImage& picture);
+    // Custom pointer image, used when MousePointer is 99. Reports "MouseIcon".
+    QImage MouseIcon() const { return m_surface.mouseIcon(); }
+    void setMouseIcon(const QImage& icon);
+    // Pointer shape code (0 = the standard pointer). Reports "MousePointer".
+    qint16 MousePointer() const { return m_surface.mousePointer(); }
+    void setMousePointer(qint16 code);
+
     // Saves the persisted properties in their order, leaving out defaults.
     void WriteProperties(QVariantMap& bag) const;
+    // The same, keeping the order: Enabled, Picture, MouseIcon, MousePointer, Value.
+    void WriteProperties(Controls::PropertyList& bag) const;
     // Loads them without the setters, then redraws once when enabled.
     void ReadProperties(const QVariantMap& bag);
+
+    // Acts as one press on the face (flip, redraw, Push); for assistive technologies, which
+    // press the button without a mouse.
+    void press();
 
 signals:
     // A press flipped Value; whatever the handler leaves in `Value` becomes the button's
@@ -31,28 +58,42 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void redraw();
+    void applySizeRule();
+    void stateChanged();
+
     bool m_value = false;
     QString m_strip;
+    bool m_shown = false;
+    bool m_loading = false;
+    int m_frameHeight = 0;
+    QImage m_stripImage;
+    QImage m_strip2x;
+    Controls::ControlSurface m_surface;
 };
 
 // The red Mute key (29 x 20).
-class miniButton : public StripButton {
+class miniButton : public StripButton
+{
     Q_OBJECT
 public:
     explicit miniButton(QWidget* parent = nullptr);
 };
 
 // The green Play key (29 x 20).
-class miniButtonGreen : public StripButton {
+class miniButtonGreen : public StripButton
+{
     Q_OBJECT
 public:
     explicit miniButtonGreen(QWidget* parent = nullptr);
 };
 
 // The wide sync panel (685 x 121).
-class syncButton : public StripButton {
+class syncButton : public StripButton
+{
     Q_OBJECT
 public:
     explicit syncButton(QWidget* parent = nullptr);

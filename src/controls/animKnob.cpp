@@ -1,17 +1,211 @@
-// Placeholder so that the program links while the control is being built.
 #include "controls/animKnob.h"
+
+#include <QAccessible>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+// The face: a borderless 50 x 50 area at the control's corner. The control takes its size.
+constexpr int kFaceSize = 50;
+const QString kStripPath = QStringLiteral(":/artwork/knob.png");
+} // namespace
 
 animKnob::animKnob(QWidget* parent)
     : QWidget(parent)
+    , m_surface(this)
 {
-    setFixedSize(50, 50);
+    Controls::initControls();
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_strip = Controls::loadStrip(kStripPath);
+    m_frameHeight = kFaceSize;
+    if (!m_strip.isNull())
+        m_frameCount = static_cast<int>(
+            std::lround(static_cast<float>(m_strip.height()) / static_cast<float>(m_frameHeight)));
+    m_min = 0;
+    m_max = 100;
+    redraw();
+    setFixedSize(kFaceSize, kFaceSize);
 }
-void animKnob::setMin(qint16 v) { m_min = v; }
-void animKnob::setMax(qint16 v) { m_max = v; }
-void animKnob::setValue(qint16 v) { m_value = v; }
-void animKnob::WriteProperties(QVariantMap&) const { }
-void animKnob::ReadProperties(const QVariantMap&) { }
-void animKnob::paintEvent(QPaintEvent*) { }
-void animKnob::mouseMoveEvent(QMouseEvent*) { }
-void animKnob::mouseDoubleClickEvent(QMouseEvent*) { emit DblClick(); }
-void animKnob::resizeEvent(QResizeEvent*) { }
+
+void animKnob::setMin(qint16 v)
+{
+    m_min = v;
+    emit PropertyChanged(QStringLiteral("Min"));
+    redraw();
+}
+
+void animKnob::setMax(qint16 v)
+{
+    m_max = v;
+    emit PropertyChanged(QStringLiteral("Max"));
+    redraw();
+}
+
+void animKnob::setValue(qint16 v)
+{
+    m_value = v;
+    emit PropertyChanged(QStringLiteral("Value"));
+    valueChanged();
+    redraw();
+}
+
+void animKnob::setPicture(const QImage& picture)
+{
+    m_surface.setPicture(picture);
+    emit PropertyChanged(QStringLiteral("Picture"));
+}
+
+void animKnob::setMouseIcon(const QImage& icon)
+{
+    m_surface.setMouseIcon(icon);
+    emit PropertyChanged(QStringLiteral("MouseIcon"));
+}
+
+void animKnob::setMousePointer(qint16 code)
+{
+    m_surface.setMousePointer(code);
+    emit PropertyChanged(QStringLiteral("MousePointer"));
+}
+
+void animKnob::updateRange()
+{
+    // Max - Min in 16-bit arithmetic: a difference that does not fit leaves the previous range
+    // in force, as any failed step of a redraw or drag does.
+    const int range = static_cast<int>(m_max) - static_cast<int>(m_min);
+    if (range >= -32768 && range <= 32767)
+        m_range = range;
+}
+
+void animKnob::redraw()
+{
+    updateRange();
+    // With Max = Min there is no frame for any value: the face keeps the frame it shows.
+    if (m_range != 0) {
+        const double frame = std::floor((static_cast<double>(m_frameCount) / m_range)
+            * (static_cast<double>(m_value) - static_cast<double>(m_min)));
+        // Frame 0 is shown as frame 1. A value outside Min..Max (never clamped) shows the end
+        // frame it lies beyond.
+        m_frame = static_cast<int>(std::clamp(frame, 1.0, static_cast<double>(m_frameCount)));
+    }
+    update();
+}
+
+void animKnob::valueChanged()
+{
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent event(this, static_cast<int>(m_value));
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void animKnob::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    const QRect face(0, 0, kFaceSize, kFaceSize);
+    // Frames are indexed in 96-dpi pixels; a high-density screen takes the same frame from the
+    // twice-size strip.
+    if (devicePixelRatioF() > 1.0 && m_strip2x.isNull())
+        m_strip2x = Controls::loadStrip2x(kStripPath);
+    if (devicePixelRatioF() > 1.0 && !m_strip2x.isNull()) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(face, m_strip2x,
+            QRect(0, (m_frame - 1) * m_frameHeight * 2, kFaceSize * 2, kFaceSize * 2));
+    } else if (!m_strip.isNull()) {
+        painter.drawImage(
+            face, m_strip, QRect(0, (m_frame - 1) * m_frameHeight, kFaceSize, kFaceSize));
+    } else {
+        painter.fillRect(face, QColor(200, 50, 80));
+    }
+}
+
+void animKnob::mousePressEvent(QMouseEvent* event)
+{
+    // A press means nothing to the knob, but it is not passed on to the host either.
+    event->accept();
+}
+
+void animKnob::mouseMoveEvent(QMouseEvent* event)
+{
+    // The dead zone is always 0: any change of Y counts.
+    if (event->buttons() != Qt::LeftButton)
+        return;
+    const double y = event->position().y();
+    if (y == m_referenceY)
+        return;
+    const int next = y > m_referenceY ? m_frame - 1 : m_frame + 1;
+    const double rounded = std::nearbyint(y); // ties to even
+    if (rounded >= -32768.0 && rounded <= 32767.0)
+        m_referenceY = static_cast<qint16>(rounded);
+    if (next > m_frameCount) {
+        m_frame = m_frameCount;
+        return;
+    }
+    if (next < 1) {
+        m_frame = 1;
+        return;
+    }
+    m_frame = next;
+    update();
+    updateRange();
+    const double value
+        = std::floor((static_cast<double>(m_range) / m_frameCount) * m_frame + m_min);
+    if (value >= -32768.0 && value <= 32767.0)
+        m_value = static_cast<qint16>(value);
+    emit PropertyChanged(QStringLiteral("Value"));
+    emit Scroll(m_value);
+    valueChanged();
+}
+
+void animKnob::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // The second press of a double-click is no drag start and no press either.
+    if (event->button() == Qt::LeftButton)
+        emit DblClick();
+}
+
+void animKnob::resizeEvent(QResizeEvent*)
+{
+    setFixedSize(kFaceSize, kFaceSize);
+}
+
+void animKnob::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::EnabledChange && !m_loading)
+        emit PropertyChanged(QStringLiteral("Enabled"));
+    QWidget::changeEvent(event);
+}
+
+void animKnob::WriteProperties(Controls::PropertyList& bag) const
+{
+    m_surface.write(bag);
+    if (m_min != 0)
+        bag.append({ QStringLiteral("Min"), m_min });
+    if (m_max != 100)
+        bag.append({ QStringLiteral("Max"), m_max });
+    if (m_value != 80)
+        bag.append({ QStringLiteral("Value"), m_value });
+}
+
+void animKnob::WriteProperties(QVariantMap& bag) const
+{
+    Controls::PropertyList list;
+    WriteProperties(list);
+    bag.insert(Controls::toMap(list));
+}
+
+void animKnob::ReadProperties(const QVariantMap& bag)
+{
+    m_loading = true;
+    m_surface.read(bag);
+    m_loading = false;
+    m_min = Controls::readInt16(bag, QStringLiteral("Min"), 0);
+    m_max = Controls::readInt16(bag, QStringLiteral("Max"), 100);
+    m_value = Controls::readInt16(bag, QStringLiteral("Value"), 80);
+    valueChanged();
+    if (Controls::isOwnEnabled(this))
+        redraw();
+}

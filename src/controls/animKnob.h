@@ -1,12 +1,15 @@
 #pragma once
 
+#include "controls/ControlSurface.h"
+
 #include <QImage>
 #include <QVariantMap>
 #include <QWidget>
 
 // An owner-drawn rotary knob: a face showing one 50 x 50 frame of a 78-frame film strip, turned
 // by dragging up or down with the left button. Knows nothing of sound. GUI thread only.
-class animKnob : public QWidget {
+class animKnob : public QWidget
+{
     Q_OBJECT
 public:
     explicit animKnob(QWidget* parent = nullptr);
@@ -21,9 +24,25 @@ public:
 
     // The 1-based frame of the strip shown now.
     int currentFrame() const { return m_frame; }
+    // How many frames the film strip holds (78).
+    int frameCount() const { return m_frameCount; }
+    // The 96-dpi film strip the face is copied from (implicitly shared, read-only).
+    QImage strip() const { return m_strip; }
+
+    // Background picture of the surface; the face covers it. Reports "Picture".
+    QImage Picture() const { return m_surface.picture(); }
+    void setPicture(const QImage& picture);
+    // Custom pointer image, used when MousePointer is 99. Reports "MouseIcon".
+    QImage MouseIcon() const { return m_surface.mouseIcon(); }
+    void setMouseIcon(const QImage& icon);
+    // Pointer shape code (0 = the standard pointer). Reports "MousePointer".
+    qint16 MousePointer() const { return m_surface.mousePointer(); }
+    void setMousePointer(qint16 code);
 
     // Saves the persisted properties in their order, leaving out those equal to the default.
     void WriteProperties(QVariantMap& bag) const;
+    // The same, keeping the order: Enabled, Picture, MouseIcon, MousePointer, Min, Max, Value.
+    void WriteProperties(Controls::PropertyList& bag) const;
     // Loads them without the setters, then redraws once when enabled.
     void ReadProperties(const QVariantMap& bag);
 
@@ -38,13 +57,27 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void redraw();
+    void updateRange();
+    void valueChanged();
+
     qint16 m_min = 0;
     qint16 m_max = 100;
     qint16 m_value = 0;
     int m_frame = 1;
+    int m_frameHeight = 50;
+    int m_frameCount = 78;
+    qint16 m_referenceY = 0;
+    qint32 m_range = 100;
+    bool m_loading = false;
+    QImage m_strip;
+    QImage m_strip2x;
+    Controls::ControlSurface m_surface;
 };
