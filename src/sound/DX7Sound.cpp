@@ -1,30 +1,316 @@
-// Placeholder so that the program links while the engine is being built.
 #include "sound/DX7Sound.h"
+
 #include "sound/AudioDevice.h"
+#include "sound/Mixer.h"
+#include "sound/WavLoader.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <atomic>
+#include <vector>
 
 namespace DX7Sound {
 
-struct Engine::Impl {
-    DeviceFactory factory;
+namespace {
+
+// The GUI-thread view of a slot; the mixer's voice holds the sound itself.
+struct Slot
+{
+    bool Loaded = false;
+    bool playing = false;
+    QString file;
+    qint64 frames = 0;
+    int volume = 0;
+    int pan = 0;
 };
 
-DeviceFactory SystemDeviceFactory() { return [] { return std::unique_ptr<AudioDevice>(); }; }
+void freePayload(Batch& batch)
+{
+    for (const MixerCommand& c : batch.commands) {
+        delete c.buffer;
+        deleteVoiceTable(c.table);
+    }
+    batch.commands.clear();
+}
+
+} // namespace
+
+struct Engine::Impl
+{
+    DeviceFactory factory;
+    bool opened = false; // InitDirectSound succeeded: loads work from now on
+    int rate = 0;
+    Mixer mixer { 44100 };
+    std::unique_ptr<AudioDevice> device;
+    std::shared_ptr<std::atomic<bool>> lost = std::make_shared<std::atomic<bool>>(false);
+    bool tableExists = false;
+    std::vector<Slot> channels;
+    std::unique_ptr<Batch> pending;
+    bool publishScheduled = false;
+    QObject context; // receives the posted publish and device-lost events on the GUI thread
+
+    ~Impl()
+    {
+        // The audio thread ends first; then nothing reads the mixer and the rest is freed.
+        device.reset();
+        if (pending)
+            freePayload(*pending);
+    }
+
+    Slot* slot(qint16 channel)
+    {
+        if (!tableExists || channel < 0 || size_t(channel) >= channels.size())
+            return nullptr;
+        return &channels[size_t(channel)];
+    }
+
+    void queue(const MixerCommand& c)
+    {
+        if (!pending)
+            pending = std::make_unique<Batch>();
+        pending->commands.push_back(c);
+        schedulePublish(0);
+    }
+
+    void schedulePublish(int ms)
+    {
+        if (publishScheduled)
+            return;
+        publishScheduled = true;
+        QTimer::singleShot(ms, &context, [this] {
+            publishScheduled = false;
+            publish();
+        });
+    }
+
+    void publish()
+    {
+        serviceDevice();
+        if (pending && !pending->commands.empty() && !mixer.publish(pending)) {
+            // The audio thread is behind; the batch stays whole and goes with the next try.
+            schedulePublish(5);
+            return;
+        }
+        pending.reset();
+        if (!device)
+            mixer.applyPendingOffline();
+    }
+
+    // Closes a device the audio thread reported lost, and frees what the mixer sent back.
+    void serviceDevice()
+    {
+        if (lost->exchange(false) && device)
+            device.reset();
+        mixer.collectGarbage();
+    }
+
+    bool openDevice()
+    {
+        std::unique_ptr<AudioDevice> dev = factory ? factory() : nullptr;
+        if (!dev || !dev->open(opened ? rate : 0))
+            return false;
+        // No device renders here: the mixer may be changed and drained directly.
+        if (dev->sampleRate() != mixer.rate())
+            mixer.setRate(dev->sampleRate());
+        mixer.applyPendingOffline();
+        lost->store(false);
+        std::weak_ptr<std::atomic<bool>> flag = lost;
+        QPointer<QObject> ctx = &context;
+        auto onLost = [flag, ctx, this] {
+            // Any thread: raise the flag, and let the GUI thread close the stream soon.
+            if (auto f = flag.lock())
+                f->store(true);
+            QMetaObject::invokeMethod(
+                ctx, [this] { serviceDevice(); }, Qt::QueuedConnection);
+        };
+        if (!dev->start(&mixer, onLost))
+            return false;
+        rate = dev->sampleRate();
+        device = std::move(dev);
+        return true;
+    }
+
+    // The device for a call that needs it: reopened when it was lost.
+    void ensureDevice()
+    {
+        serviceDevice();
+        if (opened && !device)
+            openDevice();
+    }
+};
 
 Engine::Engine(DeviceFactory factory)
     : d(std::make_unique<Impl>())
 {
     d->factory = std::move(factory);
 }
+
 Engine::~Engine() = default;
-bool Engine::InitDirectSound() { return false; }
-void Engine::InitChannels(qint16, const QString&) { }
-void Engine::LoadBuffer(qint16, const QString&) { }
-void Engine::LoadFile(qint16, const QString&, quint8, quint8) { }
-bool Engine::PlayFile(qint16, const QString&, quint8, quint8, quint8) { return false; }
-bool Engine::PlayChannel(qint16, quint8) { return false; }
-bool Engine::StopChannel(qint16) { return false; }
-void Engine::SetChannelVolume(qint16, quint8) { }
-void Engine::SetChannelPan(qint16, quint8) { }
-ChannelStatus Engine::status(qint16) const { return {}; }
+
+bool Engine::InitDirectSound()
+{
+    d->serviceDevice();
+    if (d->device)
+        return true;
+    if (!d->openDevice())
+        return false;
+    d->opened = true;
+    return true;
+}
+
+void Engine::InitChannels(qint16 highest, const QString& file)
+{
+    d->serviceDevice();
+    const size_t count = highest < 0 ? 0 : size_t(highest) + 1;
+    d->channels.assign(count, Slot {});
+    d->tableExists = true;
+    MixerCommand c;
+    c.kind = MixerCommand::NewTable;
+    c.table = newVoiceTable(count);
+    d->queue(c);
+    for (qint16 i = 0; i <= highest; ++i) {
+        LoadBuffer(i, file);
+        SetChannelVolume(i, 80);
+    }
+}
+
+void Engine::LoadBuffer(qint16 channel, const QString& file)
+{
+    d->ensureDevice();
+    Slot* s = d->slot(channel);
+    if (!d->opened || !s)
+        return;
+    std::unique_ptr<SoundBuffer> buffer = loadWav(file, d->mixer.rate());
+    if (!buffer)
+        return;
+    s->Loaded = true;
+    s->playing = false;
+    s->file = file;
+    s->frames = buffer->frames;
+    s->volume = 0;
+    s->pan = 0;
+    MixerCommand c;
+    c.kind = MixerCommand::SetBuffer;
+    c.voice = channel;
+    c.buffer = buffer.release();
+    d->queue(c);
+}
+
+void Engine::LoadFile(qint16 channel, const QString& file, quint8 level, quint8 pan)
+{
+    LoadBuffer(channel, file);
+    if (pan < 100 && pan != 50)
+        SetChannelPan(channel, pan);
+    if (level < 100)
+        SetChannelVolume(channel, level);
+}
+
+bool Engine::PlayFile(qint16 channel, const QString& file, quint8 level, quint8 pan, quint8 flags)
+{
+    LoadFile(channel, file, level, pan);
+    return PlayChannel(channel, flags);
+}
+
+bool Engine::PlayChannel(qint16 channel, quint8 flags)
+{
+    d->ensureDevice();
+    Slot* s = d->slot(channel);
+    if (!s)
+        return false;
+    if (!s->Loaded)
+        return true;
+    s->playing = true;
+    MixerCommand c;
+    c.kind = MixerCommand::Play;
+    c.voice = channel;
+    c.loop = (flags & 1) != 0;
+    d->queue(c);
+    return d->device != nullptr;
+}
+
+bool Engine::StopChannel(qint16 channel)
+{
+    d->serviceDevice();
+    Slot* s = d->slot(channel);
+    if (!s)
+        return false;
+    if (!s->Loaded)
+        return true;
+    s->playing = false;
+    MixerCommand c;
+    c.kind = MixerCommand::Stop;
+    c.voice = channel;
+    d->queue(c);
+    return d->device != nullptr || !d->opened;
+}
+
+void Engine::SetChannelVolume(qint16 channel, quint8 level)
+{
+    d->serviceDevice();
+    const qint16 volume = qint16(qint16(level) * 60 - 6000);
+    Slot* s = d->slot(channel);
+    // The device accepts -10000..0; anything else is refused and the old volume stays.
+    if (!s || !s->Loaded || volume > 0 || volume < -10000)
+        return;
+    s->volume = volume;
+    MixerCommand c;
+    c.kind = MixerCommand::SetGain;
+    c.voice = channel;
+    c.gain = gainsFor(s->volume, s->pan);
+    d->queue(c);
+}
+
+void Engine::SetChannelPan(qint16 channel, quint8 pan)
+{
+    d->serviceDevice();
+    qint16 value;
+    if (pan == 0)
+        value = -10000;
+    else if (pan == 100)
+        value = 10000;
+    else
+        value = qint16(qint16(pan) * 100 - 5000);
+    Slot* s = d->slot(channel);
+    if (!s || !s->Loaded || value > 10000 || value < -10000)
+        return;
+    s->pan = value;
+    MixerCommand c;
+    c.kind = MixerCommand::SetGain;
+    c.voice = channel;
+    c.gain = gainsFor(s->volume, s->pan);
+    d->queue(c);
+}
+
+ChannelStatus Engine::status(qint16 channel) const
+{
+    ChannelStatus st;
+    const Slot* s = d->slot(channel);
+    if (!s)
+        return st;
+    st.exists = true;
+    st.Loaded = s->Loaded;
+    st.playing = s->playing;
+    st.file = s->file;
+    st.frames = s->frames;
+    st.volume = s->volume;
+    st.pan = s->pan;
+    return st;
+}
+
+void Engine::flush()
+{
+    d->publish();
+}
+
+int Engine::sampleRate() const
+{
+    return d->opened ? d->rate : 0;
+}
+
+bool Engine::deviceOpen() const
+{
+    return d->device != nullptr && !d->lost->load();
+}
 
 } // namespace DX7Sound

@@ -1,12 +1,26 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 #include <functional>
 #include <memory>
 
 // The channel engine: numbered channels, each holding one whole WAV file, with looping play,
 // stop, level and pan. All operations are called from the GUI thread; the audio device renders
 // on its own thread. Nothing here ever shows a message.
+//
+// Grouped commands: every operation's effect on the sound is collected in a pending batch, and
+// the batch is handed to the audio thread as one unit when control returns to the Qt event loop
+// (a zero-time event posted on the GUI thread; also inside a nested processEvents()). The audio
+// thread applies a whole batch at the start of one period. So commands issued one right after
+// the other without returning to the event loop (the three starts of a phrase set) take effect
+// on the same output frame, whatever the timing of the audio thread. flush() hands the batch
+// over at once, for callers that run no event loop. The engine's QObject helpers need a
+// QCoreApplication; it never uses QtWidgets.
+//
+// A lost sound server is noticed on the audio thread; the stream is closed on the GUI thread
+// (at the next event or engine call), the channels keep their buffers, positions and values, and
+// the next load or play reopens the device.
 namespace DX7Sound {
 
 class AudioDevice;
@@ -19,7 +33,8 @@ using DeviceFactory = std::function<std::unique_ptr<AudioDevice>()>;
 DeviceFactory SystemDeviceFactory();
 
 // What a channel holds, for diagnostics and tests.
-struct ChannelStatus {
+struct ChannelStatus
+{
     bool exists = false; // the slot is in the table
     bool Loaded = false; // a buffer was loaded once; never cleared
     bool playing = false; // the engine was told to play and not to stop
@@ -29,7 +44,8 @@ struct ChannelStatus {
     int pan = 0; // hundredths of a dB, -10000..10000
 };
 
-class Engine {
+class Engine
+{
 public:
     // The engine opens the device through `factory` in InitDirectSound.
     explicit Engine(DeviceFactory factory);
@@ -60,6 +76,13 @@ public:
 
     // The state of one channel (exists false outside the table).
     ChannelStatus status(qint16 channel) const;
+    // Hands the pending commands to the audio thread now instead of at the next event-loop turn.
+    void flush();
+    // Frames per second of the output (0 before a device was opened). Buffers are kept at it.
+    int sampleRate() const;
+    // Whether an output device is open and running now (false with none, or after it was lost
+    // and not yet reopened).
+    bool deviceOpen() const;
 
 private:
     struct Impl;

@@ -1,0 +1,330 @@
+#include "sound/Mixer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace DX7Sound {
+
+namespace {
+
+// A linear gain ramp of both sides toward a target.
+struct Ramp
+{
+    float cur[2] = { 1.0f, 1.0f };
+    float step[2] = { 0.0f, 0.0f };
+    float target[2] = { 1.0f, 1.0f };
+    int left = 0;
+
+    void jump(StereoGain g)
+    {
+        cur[0] = target[0] = g.left;
+        cur[1] = target[1] = g.right;
+        left = 0;
+    }
+    void toward(StereoGain g, int frames)
+    {
+        target[0] = g.left;
+        target[1] = g.right;
+        left = std::max(1, frames);
+        step[0] = (target[0] - cur[0]) / float(left);
+        step[1] = (target[1] - cur[1]) / float(left);
+    }
+};
+
+// A buffer being played: its position, looping and gain.
+struct Playhead
+{
+    SoundBuffer* buffer = nullptr;
+    qint64 pos = 0;
+    bool loop = false;
+    Ramp gain;
+};
+
+enum class RunEnd { Running, RampDone, BufferDone };
+
+// Adds `frames` frames of the playhead into `out`. With `endWithRamp` it returns RampDone as soon
+// as the ramp reaches its target (a fade-out: the rest of the period stays silent and the position
+// stays where the sound ceased). A one-shot returns BufferDone at its last frame.
+RunEnd mixRun(float* out, int frames, Playhead& p, bool endWithRamp) noexcept
+{
+    const float* s = p.buffer->samples.data();
+    const qint64 n = p.buffer->frames;
+    Ramp& g = p.gain;
+    int i = 0;
+    while (i < frames) {
+        if (p.pos >= n) {
+            if (!p.loop)
+                return RunEnd::BufferDone;
+            p.pos = 0;
+        }
+        int chunk = int(std::min<qint64>(frames - i, n - p.pos));
+        const float* src = s + 2 * p.pos;
+        float* dst = out + 2 * i;
+        if (g.left > 0) {
+            chunk = std::min(chunk, g.left);
+            float l = g.cur[0], r = g.cur[1];
+            const float sl = g.step[0], sr = g.step[1];
+            for (int k = 0; k < chunk; ++k) {
+                l += sl;
+                r += sr;
+                dst[2 * k] += src[2 * k] * l;
+                dst[2 * k + 1] += src[2 * k + 1] * r;
+            }
+            g.cur[0] = l;
+            g.cur[1] = r;
+            g.left -= chunk;
+            if (g.left == 0) {
+                g.cur[0] = g.target[0];
+                g.cur[1] = g.target[1];
+            }
+            i += chunk;
+            p.pos += chunk;
+            if (g.left == 0 && endWithRamp)
+                return RunEnd::RampDone;
+            continue;
+        }
+        const float l = g.cur[0], r = g.cur[1];
+        if (l != 0.0f || r != 0.0f) {
+            for (int k = 0; k < chunk; ++k) {
+                dst[2 * k] += src[2 * k] * l;
+                dst[2 * k + 1] += src[2 * k + 1] * r;
+            }
+        }
+        i += chunk;
+        p.pos += chunk;
+    }
+    if (p.pos >= n && !p.loop)
+        return RunEnd::BufferDone;
+    return RunEnd::Running;
+}
+
+} // namespace
+
+struct Voice
+{
+    Playhead head; // the slot's buffer
+    StereoGain set; // gains of the slot's volume and pan
+    bool sounding = false;
+    bool stopping = false; // fading out after a stop
+    Playhead tail; // a replaced buffer fading out
+    bool tailDone = false; // faded out, waiting for room in the queue back
+};
+
+// The voices of the channel table. Destroyed on the GUI thread only, with every buffer it holds.
+struct VoiceTable
+{
+    std::vector<Voice> voices;
+    explicit VoiceTable(size_t n)
+        : voices(n)
+    { }
+    ~VoiceTable()
+    {
+        for (Voice& v : voices) {
+            delete v.head.buffer;
+            delete v.tail.buffer;
+        }
+    }
+};
+
+VoiceTable* newVoiceTable(size_t voices)
+{
+    return new VoiceTable(voices);
+}
+
+void deleteVoiceTable(VoiceTable* table)
+{
+    delete table;
+}
+
+StereoGain gainsFor(int volume, int pan)
+{
+    auto law = [](int hundredths) {
+        return hundredths <= -10000 ? 0.0f : float(std::pow(10.0, hundredths / 2000.0));
+    };
+    StereoGain g;
+    const float v = law(std::min(volume, 0));
+    g.left = g.right = v;
+    if (pan < 0)
+        g.right *= law(pan);
+    else if (pan > 0)
+        g.left *= law(-pan);
+    return g;
+}
+
+Mixer::Mixer(int rate)
+    : m_table(new VoiceTable(0))
+{
+    setRate(rate);
+}
+
+Mixer::~Mixer()
+{
+    // No device renders any more: whatever is queued either way is freed here.
+    applyPendingOffline();
+    collectGarbage();
+    delete m_table;
+}
+
+void Mixer::setRate(int rate)
+{
+    m_rate = rate;
+    m_rampFrames = std::max(1, int(std::lround(rate * rampMs / 1000.0)));
+}
+
+bool Mixer::publish(std::unique_ptr<Batch>& batch)
+{
+    size_t buffers = 0, tables = 0;
+    for (const MixerCommand& c : batch->commands) {
+        buffers += c.kind == MixerCommand::SetBuffer;
+        tables += c.kind == MixerCommand::NewTable;
+    }
+    batch->releasedBuffers.reserve(buffers);
+    batch->releasedTables.reserve(tables);
+    if (!m_toAudio.push(batch.get()))
+        return false;
+    batch.release();
+    m_published.fetch_add(1, std::memory_order_relaxed);
+    return true;
+}
+
+void Mixer::collectGarbage()
+{
+    Garbage g;
+    while (m_toGui.pop(g)) {
+        if (g.batch) {
+            for (SoundBuffer* b : g.batch->releasedBuffers)
+                delete b;
+            for (VoiceTable* t : g.batch->releasedTables)
+                delete t;
+            delete g.batch;
+        }
+        delete g.buffer;
+    }
+}
+
+void Mixer::applyPendingOffline()
+{
+    Batch* b = nullptr;
+    while (m_toAudio.pop(b)) {
+        for (const MixerCommand& c : b->commands)
+            apply(*b, c);
+        m_applied.fetch_add(1, std::memory_order_relaxed);
+        for (SoundBuffer* x : b->releasedBuffers)
+            delete x;
+        for (VoiceTable* t : b->releasedTables)
+            delete t;
+        delete b;
+    }
+    collectGarbage();
+}
+
+size_t Mixer::pendingBatches() const
+{
+    return m_published.load(std::memory_order_relaxed) - m_applied.load(std::memory_order_relaxed);
+}
+
+void Mixer::applyBatches() noexcept
+{
+    Batch* b = nullptr;
+    // A batch is applied only when there is room to send it back, so nothing is ever dropped.
+    while (m_toGui.hasRoom() && m_toAudio.pop(b)) {
+        for (const MixerCommand& c : b->commands)
+            apply(*b, c);
+        m_applied.fetch_add(1, std::memory_order_relaxed);
+        m_toGui.push(Garbage { b, nullptr });
+    }
+}
+
+void Mixer::apply(Batch& batch, const MixerCommand& c) noexcept
+{
+    if (c.kind == MixerCommand::NewTable) {
+        batch.releasedTables.push_back(m_table);
+        m_table = c.table;
+        return;
+    }
+    if (c.voice < 0 || size_t(c.voice) >= m_table->voices.size()) {
+        if (c.kind == MixerCommand::SetBuffer && c.buffer)
+            batch.releasedBuffers.push_back(c.buffer);
+        return;
+    }
+    Voice& v = m_table->voices[size_t(c.voice)];
+    switch (c.kind) {
+    case MixerCommand::SetBuffer: {
+        if (v.sounding) {
+            // The old buffer fades out as a tail instead of being cut off.
+            if (v.tail.buffer)
+                batch.releasedBuffers.push_back(v.tail.buffer);
+            v.tail = v.head;
+            v.tail.gain.toward({ 0.0f, 0.0f }, m_rampFrames);
+            v.tailDone = false;
+        } else if (v.head.buffer) {
+            batch.releasedBuffers.push_back(v.head.buffer);
+        }
+        v.head = Playhead {};
+        v.head.buffer = c.buffer;
+        v.set = StereoGain {};
+        v.head.gain.jump(v.set);
+        v.sounding = v.stopping = false;
+        break;
+    }
+    case MixerCommand::Play:
+        if (!v.head.buffer)
+            break;
+        v.head.loop = c.loop;
+        if (v.sounding) {
+            if (v.stopping) {
+                v.stopping = false;
+                v.head.gain.toward(v.set, m_rampFrames);
+            }
+        } else {
+            if (v.head.pos >= v.head.buffer->frames)
+                v.head.pos = 0;
+            v.head.gain.jump(v.set);
+            v.sounding = true;
+        }
+        break;
+    case MixerCommand::Stop:
+        if (v.sounding && !v.stopping) {
+            v.stopping = true;
+            v.head.gain.toward({ 0.0f, 0.0f }, m_rampFrames);
+        }
+        break;
+    case MixerCommand::SetGain:
+        v.set = c.gain;
+        if (v.sounding && !v.stopping)
+            v.head.gain.toward(v.set, m_rampFrames);
+        else if (!v.sounding)
+            v.head.gain.jump(v.set);
+        break;
+    case MixerCommand::NewTable:
+        break;
+    }
+}
+
+void Mixer::render(float* out, int frames) noexcept
+{
+    applyBatches();
+    std::memset(out, 0, sizeof(float) * size_t(frames) * 2);
+    for (Voice& v : m_table->voices) {
+        if (v.tail.buffer && !v.tailDone) {
+            if (mixRun(out, frames, v.tail, true) != RunEnd::Running)
+                v.tailDone = true;
+        }
+        if (v.tailDone && m_toGui.push(Garbage { nullptr, v.tail.buffer })) {
+            v.tail = Playhead {};
+            v.tailDone = false;
+        }
+        if (!v.sounding)
+            continue;
+        const RunEnd end = mixRun(out, frames, v.head, v.stopping);
+        if (end == RunEnd::Running)
+            continue;
+        if (end == RunEnd::BufferDone)
+            v.head.pos = 0;
+        v.sounding = v.stopping = false;
+        v.head.gain.jump(v.set);
+    }
+}
+
+} // namespace DX7Sound

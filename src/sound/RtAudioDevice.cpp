@@ -1,0 +1,170 @@
+#include "sound/RtAudioDevice.h"
+#include "sound/DX7Sound.h"
+
+#include <chrono>
+#include <cstring>
+#include <dlfcn.h>
+#include <rtaudio/RtAudio.h>
+
+namespace DX7Sound {
+
+namespace {
+
+// The device whose render callback last ran on this thread. RtAudio's error callback carries no
+// user pointer; errors raised on an audio thread belong to the stream that thread serves.
+thread_local RtAudioDevice* t_streamOfThisThread = nullptr;
+
+// ALSA prints configuration errors (no card, no server for its pulse plugin) straight to stderr.
+// libasound is already loaded through RtAudio; its handler is set through dlsym so that the
+// program does not link ALSA itself.
+void quietAlsa(const char*, int, const char*, int, const char*, ...) { }
+
+void silenceAlsa()
+{
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    using Setter = int (*)(Handler);
+    if (auto set = reinterpret_cast<Setter>(dlsym(RTLD_DEFAULT, "snd_lib_error_set_handler")))
+        set(&quietAlsa);
+}
+
+} // namespace
+
+// Reaches the device's private state from RtAudio's plain-function error callback.
+struct RtAudioDeviceAccess
+{
+    static void errorCallback(RtAudioError::Type, const std::string&)
+    {
+        // Errors on the GUI thread (opening, closing) are handled where the call returns. An
+        // error on the audio thread means the output failed: a write to a vanished server.
+        if (RtAudioDevice* d = t_streamOfThisThread)
+            d->markLost();
+    }
+};
+
+RtAudioDevice::RtAudioDevice()
+{
+    silenceAlsa();
+}
+
+RtAudioDevice::~RtAudioDevice()
+{
+    {
+        std::lock_guard lock(m_parkMutex);
+        m_closing = true;
+    }
+    m_parkWake.notify_all();
+    if (m_audio) {
+        try {
+            if (m_audio->isStreamOpen())
+                m_audio->closeStream();
+        } catch (const RtAudioError&) { }
+    }
+}
+
+bool RtAudioDevice::open(int preferredRate)
+{
+    return openApi(RtAudio::LINUX_PULSE, preferredRate)
+        || openApi(RtAudio::LINUX_ALSA, preferredRate);
+}
+
+bool RtAudioDevice::openApi(int api, int preferredRate)
+{
+    m_audio.reset();
+    try {
+        auto audio = std::make_unique<RtAudio>(RtAudio::Api(api));
+        audio->showWarnings(false);
+        const unsigned count = audio->getDeviceCount();
+        if (count == 0)
+            return false;
+        unsigned device = audio->getDefaultOutputDevice();
+        RtAudio::DeviceInfo info;
+        if (device < count)
+            info = audio->getDeviceInfo(device);
+        if (info.outputChannels < 2) {
+            // No usable default: the first device with a stereo output.
+            device = count;
+            for (unsigned i = 0; i < count; ++i) {
+                info = audio->getDeviceInfo(i);
+                if (info.probed && info.outputChannels >= 2) {
+                    device = i;
+                    break;
+                }
+            }
+            if (device == count)
+                return false;
+        }
+        unsigned rate = preferredRate > 0 ? unsigned(preferredRate) : info.preferredSampleRate;
+        if (rate == 0)
+            rate = 48000;
+
+        RtAudio::StreamParameters out;
+        out.deviceId = device;
+        out.nChannels = 2;
+        out.firstChannel = 0;
+        RtAudio::StreamOptions options;
+        // A few periods of server buffer: without it PulseAudio buffers about 200 ms, and a
+        // start would be heard that late.
+        options.numberOfBuffers = serverPeriods;
+        options.streamName = "Vorn's Sorvanto";
+        unsigned frames = periodFrames;
+        audio->openStream(&out, nullptr, RTAUDIO_FLOAT32, rate, &frames, &audioCallback, this,
+            &options, &RtAudioDeviceAccess::errorCallback);
+        if (!audio->isStreamOpen())
+            return false;
+        m_rate = int(audio->getStreamSampleRate());
+        m_audio = std::move(audio);
+        return m_rate > 0;
+    } catch (const RtAudioError&) {
+        return false;
+    }
+}
+
+bool RtAudioDevice::start(RenderSource* source, std::function<void()> lost)
+{
+    if (!m_audio || !m_audio->isStreamOpen())
+        return false;
+    m_source = source;
+    m_lost = std::move(lost);
+    try {
+        m_audio->startStream();
+    } catch (const RtAudioError&) {
+        return false;
+    }
+    return m_audio->isStreamRunning();
+}
+
+int RtAudioDevice::audioCallback(void* out, void*, unsigned frames, double, unsigned, void* self)
+{
+    auto* d = static_cast<RtAudioDevice*>(self);
+    t_streamOfThisThread = d;
+    float* o = static_cast<float*>(out);
+    if (d->m_lostSignal.load(std::memory_order_acquire)) {
+        std::memset(o, 0, sizeof(float) * 2 * frames);
+        d->park();
+        return 0;
+    }
+    d->m_source->render(o, int(frames));
+    return 0;
+}
+
+void RtAudioDevice::markLost()
+{
+    if (!m_lostSignal.exchange(true, std::memory_order_acq_rel) && m_lost)
+        m_lost();
+}
+
+void RtAudioDevice::park()
+{
+    // RtAudio 5.2's PulseAudio thread keeps calling back and failing its writes at full speed
+    // once the server is gone; it waits here instead until the GUI thread closes the stream.
+    std::unique_lock lock(m_parkMutex);
+    while (!m_closing)
+        m_parkWake.wait_for(lock, std::chrono::milliseconds(200));
+}
+
+DeviceFactory SystemDeviceFactory()
+{
+    return [] { return std::unique_ptr<AudioDevice>(new RtAudioDevice); };
+}
+
+} // namespace DX7Sound

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "sound/AudioDevice.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+class RtAudio;
+
+namespace DX7Sound {
+
+// The system's default output through RtAudio: PulseAudio (or PipeWire's PulseAudio service)
+// first, then ALSA's default device. Stereo float32, 256-frame periods and a server buffer of a
+// few periods, so a start is heard within a few tens of milliseconds. Keeps RtAudio's and ALSA's
+// console messages out of the terminal.
+//
+// A lost server (write errors on the audio thread) is reported once through the `lost`
+// callback; the audio thread then parks in the render callback instead of spinning on failed
+// writes until the GUI thread destroys the device. GUI thread for everything but the callbacks.
+class RtAudioDevice : public AudioDevice
+{
+public:
+    RtAudioDevice();
+    ~RtAudioDevice() override;
+
+    bool open(int preferredRate) override;
+    int sampleRate() const override { return m_rate; }
+    bool start(RenderSource* source, std::function<void()> lost) override;
+
+    static constexpr unsigned periodFrames = 256;
+    static constexpr unsigned serverPeriods = 3;
+
+private:
+    static int audioCallback(
+        void* out, void* in, unsigned frames, double time, unsigned status, void* self);
+    bool openApi(int api, int preferredRate);
+    void markLost();
+    void park();
+    friend struct RtAudioDeviceAccess;
+
+    std::unique_ptr<RtAudio> m_audio;
+    int m_rate = 0;
+    RenderSource* m_source = nullptr;
+    std::function<void()> m_lost;
+    std::mutex m_parkMutex; // only the lost audio thread and the closing GUI thread take it
+    std::condition_variable m_parkWake;
+    bool m_lostFlag = false; // under m_parkMutex
+    bool m_closing = false; // under m_parkMutex
+    std::atomic<bool> m_lostSignal { false };
+};
+
+} // namespace DX7Sound
