@@ -2,6 +2,7 @@
 
 #include "app/Commands.h"
 #include "app/Placement.h"
+#include "manage/NameEdit.h"
 #include "manage/Notices.h"
 
 #include <QAction>
@@ -57,43 +58,6 @@ bool isUnder(const QString& path, const QString& root)
 
 } // namespace
 
-FolderNameEdit::FolderNameEdit(QWidget* parent)
-    : QLineEdit(parent)
-{ }
-
-void FolderNameEdit::keyPressEvent(QKeyEvent* event)
-{
-    const int key = event->key();
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        event->accept();
-        emit enterPressed();
-        return;
-    }
-    if (key == Qt::Key_Escape) {
-        event->accept();
-        emit escapePressed();
-        return;
-    }
-    // The character code the key would type; keys that type nothing (arrows, Delete, Home)
-    // are not characters and pass unfiltered.
-    int code = -1;
-    if (key == Qt::Key_Backspace)
-        code = 8;
-    else if ((event->modifiers() & Qt::ControlModifier) && key >= Qt::Key_A && key <= Qt::Key_Z)
-        code = key - Qt::Key_A + 1;
-    else if (event->text().size() == 1)
-        code = event->text().at(0).unicode();
-    if (code >= 0 && code < 128) {
-        qint16 KeyAscii = static_cast<qint16>(code);
-        Commands::FilterNameKey(KeyAscii);
-        if (KeyAscii == 0) {
-            event->accept();
-            return;
-        }
-    }
-    QLineEdit::keyPressEvent(event);
-}
-
 frmDirSelect::frmDirSelect(Commands::ProgramValues& values, QWidget* parent)
     : QWidget(parent, Qt::Dialog | Qt::WindowStaysOnTopHint)
     , m_values(values)
@@ -130,7 +94,19 @@ frmDirSelect::frmDirSelect(Commands::ProgramValues& values, QWidget* parent)
     dummy = new QPushButton(this);
     dummy->setGeometry(504, 28, 13, 13);
 
-    txtNewFolder = new FolderNameEdit(this);
+    txtNewFolder = new NameEdit(this);
+    // Enter and Escape end the entry; every other typed character passes the name filter.
+    txtNewFolder->setKeyHandler([this](qint16& KeyAscii) {
+        if (KeyAscii == 13) {
+            KeyAscii = 0;
+            createNewFolder();
+        } else if (KeyAscii == 27) {
+            KeyAscii = 0;
+            hideNewFolderField();
+        } else {
+            Commands::FilterNameKey(KeyAscii);
+        }
+    });
     txtNewFolder->setGeometry(0, 24, 165, 21);
     paintList(txtNewFolder, kDirBack, kListText);
     txtNewFolder->hide();
@@ -156,8 +132,6 @@ frmDirSelect::frmDirSelect(Commands::ProgramValues& values, QWidget* parent)
     connect(Command2, &QPushButton::clicked, this, &frmDirSelect::Command2_Click);
     connect(Drive1, &QComboBox::activated, this, &frmDirSelect::Drive1_Change);
     connect(Dir1, &QListWidget::itemDoubleClicked, this, &frmDirSelect::Dir1_Open);
-    connect(txtNewFolder, &FolderNameEdit::enterPressed, this, &frmDirSelect::createNewFolder);
-    connect(txtNewFolder, &FolderNameEdit::escapePressed, this, &frmDirSelect::hideNewFolderField);
 
     fillDrives();
 }

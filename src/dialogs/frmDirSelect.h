@@ -1,11 +1,11 @@
 #pragma once
 
 #include <QHash>
-#include <QLineEdit>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 
+class NameEdit;
 class QComboBox;
 class QListWidget;
 class QListWidgetItem;
@@ -13,22 +13,6 @@ class QPushButton;
 namespace Commands {
 struct ProgramValues;
 }
-
-// The one-line box of the new-folder flow: every typed character passes the name filter,
-// Enter and Escape are reported instead of being typed. GUI thread only.
-class FolderNameEdit : public QLineEdit
-{
-    Q_OBJECT
-public:
-    explicit FolderNameEdit(QWidget* parent = nullptr);
-
-signals:
-    void enterPressed();
-    void escapePressed();
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-};
 
 // The directory chooser: a drive list, a directory list and the WAV files of the current
 // directory. Modeless and kept on top; deletes itself when closed. It talks to its caller only
@@ -69,7 +53,7 @@ public:
     QListWidget* Dir1 = nullptr;
     QComboBox* Drive1 = nullptr;
     QPushButton* dummy = nullptr;
-    FolderNameEdit* txtNewFolder = nullptr;
+    NameEdit* txtNewFolder = nullptr;
 
 signals:
     // Raised once, right after ChooserOpen became 0, however the chooser was closed.
