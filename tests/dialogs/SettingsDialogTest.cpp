@@ -1,0 +1,306 @@
+#include "DialogTestKit.h"
+#include "dialogs/SettingsCommand.h"
+#include "dialogs/frmDirSelect.h"
+#include "dialogs/frmSettings.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <ctime>
+#include <unistd.h>
+
+namespace {
+
+double processCpuSeconds()
+{
+    timespec ts {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+class Settings : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(tmp.isValid());
+        root = QDir::cleanPath(tmp.path());
+        ASSERT_TRUE(QDir(root).mkpath(QStringLiteral("app/Sounds/Takes")));
+        ASSERT_TRUE(QDir(root).mkpath(QStringLiteral("clips")));
+        values.AppDir = root + QStringLiteral("/app/");
+        values.IniFile = values.AppDir + QStringLiteral("sorvanto.ini");
+        values.WAVpath = values.AppDir;
+    }
+
+    void TearDown() override
+    {
+        command.reset();
+        flushDeletes();
+    }
+
+    frmSettings* openSettings()
+    {
+        command->mnuSettings_Click();
+        return command->dialog();
+    }
+
+    QString stored() const
+    {
+        return Commands::ReadIni(
+            values.AppTitle, QStringLiteral("WAVpath"), values.IniFile, QStringLiteral("<none>"));
+    }
+
+    // Presses "..." and, once the chooser shows, runs `inChooser` on it from the event loop
+    // the handler waits in.
+    void chooseWith(frmSettings* dialog, std::function<void(frmDirSelect*)> inChooser)
+    {
+        whenReady(&host.window, [dialog = QPointer<frmSettings>(dialog), inChooser] {
+            if (!dialog)
+                return true;
+            frmDirSelect* c = dialog->chooser();
+            if (!c || !c->isVisible())
+                return false;
+            inChooser(c);
+            return true;
+        });
+        dialog->Command2->click();
+    }
+
+    QTemporaryDir tmp;
+    QString root;
+    Commands::ProgramValues values;
+    FakeHost host { values };
+    std::unique_ptr<SettingsCommand> command = std::make_unique<SettingsCommand>(host, values);
+};
+
+TEST_F(Settings, StoredFormIsRelativeOnlyInsideTheProgramDirectory)
+{
+    const QString app = values.AppDir;
+    EXPECT_EQ(
+        frmSettings::storedForm(app + QStringLiteral("Sounds/"), app), QStringLiteral("Sounds/"));
+    EXPECT_EQ(frmSettings::storedForm(app, app), QString());
+    EXPECT_EQ(frmSettings::storedForm(root + QStringLiteral("/clips/"), app),
+        root + QStringLiteral("/clips/"));
+    // A sibling that merely starts with the same letters is outside.
+    EXPECT_EQ(frmSettings::storedForm(root + QStringLiteral("/apple/"), app),
+        root + QStringLiteral("/apple/"));
+
+    // Another letter case of the program directory counts when it is that directory (here
+    // through a link, as a case-insensitive file system would have it) ...
+    ASSERT_TRUE(QFile::link(root + QStringLiteral("/app"), root + QStringLiteral("/APP")));
+    EXPECT_EQ(frmSettings::storedForm(root + QStringLiteral("/APP/"), app), QString());
+    EXPECT_EQ(frmSettings::storedForm(root + QStringLiteral("/APP/Sounds/"), app),
+        QStringLiteral("Sounds/"));
+    // ... and not when it is another directory, which the next start would otherwise swap in.
+    ASSERT_TRUE(QDir(root).mkpath(QStringLiteral("App")));
+    EXPECT_EQ(frmSettings::storedForm(root + QStringLiteral("/App/"), app),
+        root + QStringLiteral("/App/"));
+}
+
+TEST_F(Settings, SaveStoresTheDirectoryRefreshesTheListsAndCloses)
+{
+    struct Case
+    {
+        QString typed;
+        QString wavPath;
+        QString stored;
+    };
+    const Case cases[] = {
+        { values.AppDir + QStringLiteral("Sounds"), values.AppDir + QStringLiteral("Sounds/"),
+            QStringLiteral("Sounds/") },
+        { values.AppDir, values.AppDir, QString() },
+        { root + QStringLiteral("/clips"), root + QStringLiteral("/clips/"),
+            root + QStringLiteral("/clips/") },
+        // A directory that does not exist is taken as typed.
+        { root + QStringLiteral("/later"), root + QStringLiteral("/later/"),
+            root + QStringLiteral("/later/") },
+    };
+    int refreshes = 0;
+    for (const Case& c : cases) {
+        frmSettings* dialog = openSettings();
+        ASSERT_NE(dialog, nullptr);
+        dialog->txtPath->setText(c.typed);
+        QTest::mouseClick(dialog->Command3, Qt::LeftButton);
+        EXPECT_EQ(values.WAVpath, c.wavPath);
+        EXPECT_EQ(stored(), c.stored.isEmpty() ? QStringLiteral("<none>") : c.stored);
+        EXPECT_EQ(host.refreshes, ++refreshes);
+        EXPECT_EQ(host.wavPathAtRefresh, c.wavPath);
+        flushDeletes();
+        EXPECT_EQ(command->dialog(), nullptr);
+    }
+    // The empty value stands for the program directory and is stored as an empty value.
+    QFile ini(values.IniFile);
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(ini.readAll()).contains(QStringLiteral("WAVpath=")));
+}
+
+TEST_F(Settings, CancelChangesNothingAndTheNextOpeningShowsTheOldDirectory)
+{
+    frmSettings* dialog = openSettings();
+    EXPECT_EQ(dialog->txtPath->text(), values.AppDir);
+    dialog->txtPath->setText(root + QStringLiteral("/clips"));
+    dialog->Command1->click();
+    flushDeletes();
+    EXPECT_EQ(command->dialog(), nullptr);
+    EXPECT_EQ(values.WAVpath, values.AppDir);
+    EXPECT_FALSE(QFile::exists(values.IniFile));
+    EXPECT_EQ(host.refreshes, 0);
+
+    dialog = openSettings();
+    EXPECT_EQ(dialog->txtPath->text(), values.AppDir);
+    dialog->close(); // the close box is Cancel too
+    EXPECT_EQ(values.WAVpath, values.AppDir);
+    EXPECT_EQ(host.refreshes, 0);
+}
+
+TEST_F(Settings, SettingsWhileOpenBringsTheSameDialogAndRefillsThePath)
+{
+    frmSettings* dialog = openSettings();
+    dialog->txtPath->setText(QStringLiteral("edited"));
+    values.WAVpath = root + QStringLiteral("/clips/");
+    EXPECT_EQ(openSettings(), dialog);
+    EXPECT_EQ(dialog->txtPath->text(), values.WAVpath);
+}
+
+TEST_F(Settings, DesignGeometryFontsAndFocus)
+{
+    frmSettings* d = openSettings();
+    EXPECT_EQ(d->windowTitle(), QStringLiteral("Settings"));
+    EXPECT_EQ(d->size(), QSize(533, 85));
+    EXPECT_EQ(d->parentWidget(), &host.window);
+    EXPECT_TRUE(d->isWindow());
+    EXPECT_TRUE(d->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(d->Command1->geometry(), QRect(4, 48, 89, 33));
+    EXPECT_EQ(d->txtPath->geometry(), QRect(4, 20, 505, 19));
+    EXPECT_EQ(d->Label1->geometry(), QRect(4, 4, 261, 17));
+    EXPECT_EQ(d->Command2->geometry(), QRect(508, 20, 21, 18));
+    EXPECT_EQ(d->Command3->geometry(), QRect(412, 48, 117, 33));
+    EXPECT_EQ(d->txtPath->palette().color(QPalette::Base), QColor(64, 64, 64));
+    EXPECT_EQ(d->txtPath->palette().color(QPalette::Text), QColor(128, 255, 255));
+    EXPECT_TRUE(d->Command3->font().bold());
+    EXPECT_EQ(d->Command3->font().pixelSize(), 11);
+    EXPECT_FALSE(d->Command1->font().bold());
+    // "&&" is the literal ampersand: no mnemonic, one ampersand shown.
+    EXPECT_EQ(d->Command3->text(), QStringLiteral("Save && Close"));
+    EXPECT_EQ(d->focusWidget(), d->Command1);
+    EXPECT_EQ(tabChain(d->Command1),
+        (QList<QWidget*> { d->Command1, d->txtPath, d->Command2, d->Command3 }));
+}
+
+TEST_F(Settings, ChooserCancelPutsBackTheTextOfTheMoment)
+{
+    frmSettings* dialog = openSettings();
+    const QString atPress = values.AppDir + QStringLiteral("Sounds");
+    dialog->txtPath->setText(atPress);
+    chooseWith(dialog, [&](frmDirSelect* c) {
+        EXPECT_EQ(c->windowTitle(), QStringLiteral("Sound Directory (WAVE Files)"));
+        EXPECT_EQ(c->currentDirectory(), atPress);
+        dialog->txtPath->setText(QStringLiteral("typed during the wait"));
+        c->Command2->click();
+    });
+    EXPECT_EQ(values.ChooserOpen, 0);
+    EXPECT_EQ(dialog->txtPath->text(), atPress);
+    EXPECT_EQ(values.WAVpath, values.AppDir) << "the chooser itself stores nothing";
+}
+
+TEST_F(Settings, ChooserOkFillsThePathBoxAndTheCloseBoxEndsTheWait)
+{
+    frmSettings* dialog = openSettings();
+    dialog->txtPath->setText(values.AppDir + QStringLiteral("Sounds/"));
+    chooseWith(dialog, [](frmDirSelect* c) {
+        ASSERT_TRUE(c->setCurrentDirectory(c->currentDirectory() + QStringLiteral("/Takes")));
+        c->Command1->click();
+    });
+    EXPECT_EQ(dialog->txtPath->text(), values.AppDir + QStringLiteral("Sounds/Takes/"));
+
+    chooseWith(dialog, [](frmDirSelect* c) {
+        c->setCurrentDirectory(QStringLiteral("/"));
+        c->close();
+    });
+    EXPECT_EQ(values.ChooserOpen, 0);
+    EXPECT_EQ(dialog->txtPath->text(), values.AppDir + QStringLiteral("Sounds/Takes/"));
+    flushDeletes();
+    EXPECT_EQ(dialog->chooser(), nullptr);
+
+    // A second opening starts from the box's text again, here a missing directory: the
+    // working directory.
+    dialog->txtPath->setText(root + QStringLiteral("/gone"));
+    chooseWith(dialog, [](frmDirSelect* c) {
+        EXPECT_EQ(c->currentDirectory(), QDir::cleanPath(QDir::currentPath()));
+        c->Command2->click();
+    });
+    EXPECT_EQ(dialog->txtPath->text(), root + QStringLiteral("/gone"));
+}
+
+TEST_F(Settings, ClosingTheSettingsDialogDuringTheWaitEndsItSafely)
+{
+    frmSettings* dialog = openSettings();
+    QPointer<frmSettings> alive(dialog);
+    QPointer<frmDirSelect> chooser;
+    chooseWith(dialog, [&](frmDirSelect* c) {
+        chooser = c;
+        dialog->txtPath->setText(root + QStringLiteral("/clips"));
+        dialog->Command3->click(); // "Save & Close" while the chooser is open
+    });
+    EXPECT_EQ(values.WAVpath, root + QStringLiteral("/clips/"));
+    EXPECT_EQ(values.ChooserOpen, 0);
+    flushDeletes();
+    EXPECT_TRUE(alive.isNull());
+    EXPECT_TRUE(chooser.isNull());
+    EXPECT_EQ(command->dialog(), nullptr);
+}
+
+TEST_F(Settings, WaitSleepsWhileTheChooserStaysOpen)
+{
+    frmSettings* dialog = openSettings();
+    dialog->txtPath->setText(values.AppDir);
+    QElapsedTimer wall;
+    double cpu = 0;
+    chooseWith(dialog, [&](frmDirSelect* c) {
+        QTimer::singleShot(1000, c, [c] { c->Command2->click(); });
+        wall.start();
+        cpu = processCpuSeconds();
+    });
+    cpu = processCpuSeconds() - cpu;
+    EXPECT_GE(wall.elapsed(), 950);
+    EXPECT_LT(cpu, 0.2) << "CPU seconds used during one second of waiting";
+    std::printf("[ measure  ] CPU during a 1 s chooser wait: %.3f s\n", cpu);
+}
+
+// The program ends while the chooser is open: the wait returns at once instead of keeping the
+// process alive. Run in a child process, since ending the event loops is for good.
+TEST(SettingsDeathTest, ProgramEndDuringTheWaitEndsIt)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            alarm(20); // a wait that never ends fails by the signal
+            QTemporaryDir tmp;
+            Commands::ProgramValues values;
+            values.AppDir = tmp.path() + QStringLiteral("/");
+            FakeHost host(values);
+            SettingsCommand command(host, values);
+            command.mnuSettings_Click();
+            frmSettings* dialog = command.dialog();
+            whenReady(&host.window, [dialog] {
+                if (!dialog->chooser() || !dialog->chooser()->isVisible())
+                    return false;
+                QCoreApplication::exit(0);
+                return true;
+            });
+            dialog->Command2->click();
+            _exit(values.ChooserOpen == 1 ? 3 : 4); // no leak check of a child
+        },
+        ::testing::ExitedWithCode(3), "");
+}
+
+} // namespace
