@@ -143,6 +143,23 @@ TEST_F(Settings, SaveStoresTheDirectoryRefreshesTheListsAndCloses)
     EXPECT_TRUE(QString::fromUtf8(ini.readAll()).contains(QStringLiteral("WAVpath=")));
 }
 
+TEST_F(Settings, TheSavedDirectoryComesBackAtTheNextStart)
+{
+    for (const QString& typed : { values.AppDir + QStringLiteral("Sounds/Takes"),
+             root + QStringLiteral("/clips/"), values.AppDir }) {
+        frmSettings* dialog = openSettings();
+        dialog->txtPath->setText(typed);
+        dialog->Command3->click();
+        flushDeletes();
+        Commands::ProgramValues next;
+        next.AppDir = values.AppDir;
+        next.AppExeName = QStringLiteral("sorvanto");
+        Commands::LoadProgramSettings(next);
+        EXPECT_EQ(next.IniFile, values.IniFile);
+        EXPECT_EQ(next.WAVpath, values.WAVpath) << typed.toStdString();
+    }
+}
+
 TEST_F(Settings, CancelChangesNothingAndTheNextOpeningShowsTheOldDirectory)
 {
     frmSettings* dialog = openSettings();
