@@ -40,13 +40,13 @@ private:
     animKnob* knob() const { return static_cast<animKnob*>(widget()); }
 };
 
-// A strip button reads as a checkable button whose checked state is the button's Value;
-// pressing or toggling it through assistive technology acts as a mouse press.
+// A strip button reads as Qt's own checkable buttons do, as a check box whose checked state is
+// the button's Value; pressing or toggling it through assistive technology acts as a press.
 class StripButtonAccessible : public QAccessibleWidget
 {
 public:
     explicit StripButtonAccessible(StripButton* button)
-        : QAccessibleWidget(button, QAccessible::Button)
+        : QAccessibleWidget(button, QAccessible::CheckBox)
     { }
 
     QAccessible::State state() const override
