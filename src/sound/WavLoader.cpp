@@ -1,6 +1,7 @@
 #include "sound/WavLoader.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <cmath>
 #include <sndfile.h>
 #include <soxr.h>
@@ -21,6 +22,22 @@ bool isWavContainer(int format)
     return major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX || major == SF_FORMAT_RF64;
 }
 
+// libsndfile plays a file whose data ends early as far as it goes; its log tells. A declared
+// size of 0xFFFFFFFF is a header a streaming writer never finished, not a damaged file.
+bool dataCutShort(SNDFILE* f)
+{
+    std::vector<char> log(32768, '\0');
+    sf_command(f, SFC_GET_LOG_INFO, log.data(), int(log.size() - 1));
+    static const QRegularExpression re(
+        QStringLiteral("data\\s*:\\s*(\\d+)\\s*\\(should be (\\d+)\\)"));
+    const QRegularExpressionMatch m = re.match(QString::fromLatin1(log.data()));
+    if (!m.hasMatch())
+        return false;
+    const qint64 declared = m.captured(1).toLongLong();
+    const qint64 present = m.captured(2).toLongLong();
+    return declared > present && declared != 0xFFFFFFFFLL;
+}
+
 struct SndFileCloser
 {
     void operator()(SNDFILE* f) const { sf_close(f); }
@@ -38,7 +55,7 @@ std::unique_ptr<SoundBuffer> loadWav(const QString& file, int deviceRate)
     if (!f || !isWavContainer(info.format))
         return nullptr;
     if (info.channels < 1 || info.channels > 2 || info.frames <= 0 || info.frames > maxFrames
-        || info.samplerate < minRate || info.samplerate > maxRate)
+        || info.samplerate < minRate || info.samplerate > maxRate || dataCutShort(f.get()))
         return nullptr;
 
     const qint64 frames = info.frames;
