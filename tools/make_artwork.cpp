@@ -36,10 +36,11 @@ QPointF polar(QPointF centre, double radius, double degreesFromNoon)
 
 // Renders a strip of logical size `w` x `h` at `scale` with `draw` (which paints in logical
 // coordinates) and returns it as a 24-bit image.
-QImage render(int w, int h, int scale, const std::function<void(QPainter&)>& draw)
+QImage render(
+    int w, int h, int scale, const std::function<void(QPainter&)>& draw, bool keepAlpha = false)
 {
     QImage image(w * scale, h * scale, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::black);
+    image.fill(keepAlpha ? Qt::transparent : Qt::black);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -47,7 +48,7 @@ QImage render(int w, int h, int scale, const std::function<void(QPainter&)>& dra
     p.scale(scale, scale);
     draw(p);
     p.end();
-    return image.convertToFormat(QImage::Format_RGB888);
+    return image.convertToFormat(keepAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB888);
 }
 
 // ---- Knob ------------------------------------------------------------------------------------
@@ -68,12 +69,12 @@ void drawKnobFrame(QPainter& p, double angle)
     for (int i = 0; i <= 10; ++i) {
         const double a = -150.0 + 30.0 * i;
         const bool major = i == 0 || i == 5 || i == 10;
-        const double inner = major ? 20.6 : 21.4;
+        const double inner = major ? 20.4 : 21.3;
         const double outer = 24.2;
         QPen shadow(QColor(90, 10, 30, 150), major ? 1.9 : 1.5, Qt::SolidLine, Qt::RoundCap);
         p.setPen(shadow);
         p.drawLine(polar(c + QPointF(0.4, 0.6), inner, a), polar(c + QPointF(0.4, 0.6), outer, a));
-        QPen tick(QColor(255, 255, 255, major ? 255 : 225), major ? 1.5 : 1.1, Qt::SolidLine,
+        QPen tick(QColor(255, 255, 255, major ? 255 : 235), major ? 1.6 : 1.25, Qt::SolidLine,
             Qt::RoundCap);
         p.setPen(tick);
         p.drawLine(polar(c, inner, a), polar(c, outer, a));
@@ -106,9 +107,9 @@ void drawKnobFrame(QPainter& p, double angle)
         const double a = angle + i * 9.0;
         const double light = 0.5 + 0.5 * std::cos((a + 45.0) * kPi / 180.0);
         p.setPen(QPen(QColor(140, 140, 150, static_cast<int>(25 + 80 * light)), 0.7));
-        p.drawLine(polar(c, 14.6, a), polar(c, skirt - 0.7, a));
+        p.drawLine(polar(c, 13.0, a), polar(c, skirt - 0.7, a));
         p.setPen(QPen(QColor(0, 0, 0, 110), 0.6));
-        p.drawLine(polar(c, 14.6, a + 4.5), polar(c, skirt - 0.7, a + 4.5));
+        p.drawLine(polar(c, 13.0, a + 4.5), polar(c, skirt - 0.7, a + 4.5));
     }
     // Rim highlight.
     {
@@ -127,11 +128,11 @@ void drawKnobFrame(QPainter& p, double angle)
         g.setColorAt(1.0, QColor(70, 70, 76));
         p.setPen(Qt::NoPen);
         p.setBrush(g);
-        p.drawEllipse(c, 13.9, 13.9);
+        p.drawEllipse(c, 12.2, 12.2);
     }
 
     // Silver cap: spun metal (conical sheen fixed to the light) and a domed highlight.
-    const double cap = 12.3;
+    const double cap = 10.6;
     {
         QConicalGradient g(c, 35.0);
         g.setColorAt(0.00, QColor(250, 250, 252));
@@ -166,11 +167,11 @@ void drawKnobFrame(QPainter& p, double angle)
     }
     // Pointer line on the skirt.
     {
-        p.setPen(QPen(QColor(0, 0, 0, 140), 2.2, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(polar(c, 14.2, angle) + QPointF(0.3, 0.4),
-            polar(c, skirt - 1.2, angle) + QPointF(0.3, 0.4));
-        p.setPen(QPen(QColor(250, 250, 250), 1.7, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(polar(c, 14.2, angle), polar(c, skirt - 1.2, angle));
+        p.setPen(QPen(QColor(0, 0, 0, 160), 2.6, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(polar(c, 12.6, angle) + QPointF(0.3, 0.4),
+            polar(c, skirt - 1.0, angle) + QPointF(0.3, 0.4));
+        p.setPen(QPen(QColor(252, 252, 252), 2.0, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(polar(c, 12.6, angle), polar(c, skirt - 1.0, angle));
     }
 }
 
@@ -302,7 +303,7 @@ void drawEngraved(QPainter& p, const QRectF& box, int flags, const QString& text
 
 void drawLamp(QPainter& p, QPointF c, bool lit)
 {
-    const double r = 17.0;
+    const double r = 20.0;
     // Glow around a lit lamp.
     if (lit) {
         QRadialGradient glow(c, r * 2.4);
@@ -424,10 +425,26 @@ void drawSyncPanel(QPainter& p, bool lit)
     small.setLetterSpacing(QFont::AbsoluteSpacing, 3);
     drawEngraved(p, QRectF(36, 92, 320, 20), Qt::AlignLeft | Qt::AlignVCenter,
         QStringLiteral("START / STOP"), small, QColor(186, 186, 194));
+    // Transport symbols after the legend: a play triangle and a stop square.
+    {
+        QPainterPath play;
+        play.moveTo(186, 96.5);
+        play.lineTo(196, 102);
+        play.lineTo(186, 107.5);
+        play.closeSubpath();
+        for (const auto& [offset, colour] : { std::pair { -0.8, QColor(0, 0, 0, 200) },
+                 std::pair { 0.9, QColor(255, 255, 255, 50) },
+                 std::pair { 0.0, QColor(186, 186, 194) } }) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(colour);
+            p.drawPath(play.translated(0, offset));
+            p.drawRect(QRectF(204, 97 + offset, 10, 10));
+        }
+    }
 
     // Lamp well and the three lamps, one per phrase column.
     {
-        const QRectF well(392, 14, 264, 93);
+        const QRectF well(384, 12, 276, 97);
         QLinearGradient g(0, well.top(), 0, well.bottom());
         g.setColorAt(0.0, QColor(14, 14, 16));
         g.setColorAt(1.0, QColor(34, 34, 38));
@@ -439,9 +456,9 @@ void drawSyncPanel(QPainter& p, bool lit)
     digits.setPixelSize(11);
     digits.setBold(true);
     for (int i = 0; i < 3; ++i) {
-        const QPointF c(440.0 + 84.0 * i, 52.0);
+        const QPointF c(432.0 + 90.0 * i, 50.0);
         drawLamp(p, c, lit);
-        drawEngraved(p, QRectF(c.x() - 20, 83, 40, 16), Qt::AlignCenter, QString::number(i + 1),
+        drawEngraved(p, QRectF(c.x() - 20, 86, 40, 16), Qt::AlignCenter, QString::number(i + 1),
             digits, lit ? QColor(220, 255, 150) : QColor(150, 150, 158));
     }
 }
@@ -463,43 +480,46 @@ QImage syncStrip(int scale)
 
 QImage icon(int scale)
 {
-    return render(32, 32, scale, [](QPainter& p) {
-        QLinearGradient bg(0, 0, 32, 32);
-        bg.setColorAt(0.0, QColor(212, 212, 216));
-        bg.setColorAt(1.0, QColor(150, 150, 156));
-        p.setPen(QPen(QColor(80, 80, 86), 1.0));
-        p.setBrush(bg);
-        p.drawRoundedRect(QRectF(0.5, 0.5, 31, 31), 3, 3);
-        const QColor knobColours[3] = { kPanel, QColor(230, 180, 40), QColor(60, 170, 90) };
-        const double faderPos[3] = { 21.0, 15.0, 24.0 };
-        for (int i = 0; i < 3; ++i) {
-            const double x = 2.5 + i * 9.5;
-            QLinearGradient strip(x, 0, x + 8, 0);
-            strip.setColorAt(0.0, QColor(58, 58, 64));
-            strip.setColorAt(1.0, QColor(30, 30, 34));
-            p.setPen(Qt::NoPen);
-            p.setBrush(strip);
-            p.drawRoundedRect(QRectF(x, 2.5, 8, 27), 1.5, 1.5);
-            // Knob.
-            const QPointF c(x + 4, 7.0);
-            QRadialGradient k(c + QPointF(-0.8, -0.8), 3.2);
-            k.setColorAt(0.0, knobColours[i].lighter(150));
-            k.setColorAt(1.0, knobColours[i].darker(130));
-            p.setBrush(k);
-            p.drawEllipse(c, 2.7, 2.7);
-            p.setPen(QPen(Qt::white, 0.8));
-            p.drawLine(c, polar(c, 2.4, -60.0 + 60.0 * i));
-            // Fader slot and cap.
-            p.setPen(Qt::NoPen);
-            p.setBrush(QColor(8, 8, 10));
-            p.drawRect(QRectF(x + 3.4, 12.0, 1.2, 15.5));
-            QLinearGradient cap(0, faderPos[i] - 1.8, 0, faderPos[i] + 1.8);
-            cap.setColorAt(0.0, QColor(245, 245, 248));
-            cap.setColorAt(1.0, QColor(150, 150, 158));
-            p.setBrush(cap);
-            p.drawRoundedRect(QRectF(x + 1.2, faderPos[i] - 1.8, 5.6, 3.6), 0.8, 0.8);
-        }
-    });
+    return render(
+        32, 32, scale,
+        [](QPainter& p) {
+            QLinearGradient bg(0, 0, 32, 32);
+            bg.setColorAt(0.0, QColor(212, 212, 216));
+            bg.setColorAt(1.0, QColor(150, 150, 156));
+            p.setPen(QPen(QColor(80, 80, 86), 1.0));
+            p.setBrush(bg);
+            p.drawRoundedRect(QRectF(0.5, 0.5, 31, 31), 3, 3);
+            const QColor knobColours[3] = { kPanel, QColor(230, 180, 40), QColor(60, 170, 90) };
+            const double faderPos[3] = { 21.0, 15.0, 24.0 };
+            for (int i = 0; i < 3; ++i) {
+                const double x = 2.5 + i * 9.5;
+                QLinearGradient strip(x, 0, x + 8, 0);
+                strip.setColorAt(0.0, QColor(58, 58, 64));
+                strip.setColorAt(1.0, QColor(30, 30, 34));
+                p.setPen(Qt::NoPen);
+                p.setBrush(strip);
+                p.drawRoundedRect(QRectF(x, 2.5, 8, 27), 1.5, 1.5);
+                // Knob.
+                const QPointF c(x + 4, 7.0);
+                QRadialGradient k(c + QPointF(-0.8, -0.8), 3.2);
+                k.setColorAt(0.0, knobColours[i].lighter(150));
+                k.setColorAt(1.0, knobColours[i].darker(130));
+                p.setBrush(k);
+                p.drawEllipse(c, 2.7, 2.7);
+                p.setPen(QPen(Qt::white, 0.8));
+                p.drawLine(c, polar(c, 2.4, -60.0 + 60.0 * i));
+                // Fader slot and cap.
+                p.setPen(Qt::NoPen);
+                p.setBrush(QColor(8, 8, 10));
+                p.drawRect(QRectF(x + 3.4, 12.0, 1.2, 15.5));
+                QLinearGradient cap(0, faderPos[i] - 1.8, 0, faderPos[i] + 1.8);
+                cap.setColorAt(0.0, QColor(245, 245, 248));
+                cap.setColorAt(1.0, QColor(150, 150, 158));
+                p.setBrush(cap);
+                p.drawRoundedRect(QRectF(x + 1.2, faderPos[i] - 1.8, 5.6, 3.6), 0.8, 0.8);
+            }
+        },
+        true);
 }
 
 bool save(const QImage& image, const QString& dir, const QString& name)

@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPainter>
 
 StripButton::StripButton(const QString& strip, QWidget* parent)
@@ -73,9 +74,11 @@ void StripButton::paintEvent(QPaintEvent*)
     const int sourceY = m_shown ? m_frameHeight : 0;
     // Frames are indexed in 96-dpi pixels; a high-density screen takes the same frame from the
     // twice-size strip.
-    if (devicePixelRatioF() > 1.0 && m_strip2x.isNull())
+    // The target may be a redirected device (grab, render) with its own pixel ratio.
+    const bool dense = painter.paintEngine()->paintDevice()->devicePixelRatioF() > 1.0;
+    if (dense && m_strip2x.isNull())
         m_strip2x = Controls::loadStrip2x(m_strip);
-    if (devicePixelRatioF() > 1.0 && !m_strip2x.isNull()) {
+    if (dense && !m_strip2x.isNull()) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(
             face, m_strip2x, QRect(0, sourceY * 2, face.width() * 2, face.height() * 2));

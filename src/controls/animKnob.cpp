@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPainter>
 
 #include <algorithm>
@@ -108,9 +109,11 @@ void animKnob::paintEvent(QPaintEvent*)
     const QRect face(0, 0, kFaceSize, kFaceSize);
     // Frames are indexed in 96-dpi pixels; a high-density screen takes the same frame from the
     // twice-size strip.
-    if (devicePixelRatioF() > 1.0 && m_strip2x.isNull())
+    // The target may be a redirected device (grab, render) with its own pixel ratio.
+    const bool dense = painter.paintEngine()->paintDevice()->devicePixelRatioF() > 1.0;
+    if (dense && m_strip2x.isNull())
         m_strip2x = Controls::loadStrip2x(kStripPath);
-    if (devicePixelRatioF() > 1.0 && !m_strip2x.isNull()) {
+    if (dense && !m_strip2x.isNull()) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(face, m_strip2x,
             QRect(0, (m_frame - 1) * m_frameHeight * 2, kFaceSize * 2, kFaceSize * 2));

@@ -200,3 +200,16 @@ TEST(StripButtonArtwork, FramesDifferAndKindsDiffer)
     EXPECT_EQ(frameOf(mute, false).pixelColor(0, 0), QColor(200, 50, 80));
     EXPECT_EQ(frameOf(play, true).pixelColor(28, 19), QColor(200, 50, 80));
 }
+
+TEST(StripButtonArtwork, HighDensityTargetsTakeTheSameFrameFromTheTwiceSizeStrip)
+{
+    syncButton sync;
+    sync.setValue(true);
+    const QImage strip2x(QStringLiteral(":/artwork/sync@2x.png"));
+    ASSERT_EQ(strip2x.size(), QSize(1370, 484));
+    QPixmap target(1370, 242);
+    target.setDevicePixelRatio(2.0);
+    sync.render(&target);
+    EXPECT_EQ(target.toImage().convertToFormat(QImage::Format_RGB32),
+        strip2x.copy(0, 242, 1370, 242).convertToFormat(QImage::Format_RGB32));
+}

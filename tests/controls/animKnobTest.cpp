@@ -408,3 +408,16 @@ TEST(AnimKnob, FacePaintsTheCurrentFrameOfTheStrip)
     EXPECT_EQ(face.pixelColor(0, 0), QColor(200, 50, 80));
     EXPECT_EQ(face.pixelColor(49, 0), QColor(200, 50, 80));
 }
+
+TEST(AnimKnob, HighDensityTargetsTakeTheSameFrameFromTheTwiceSizeStrip)
+{
+    animKnob knob;
+    configure(knob, 35, 65, 50); // frame 39
+    const QImage strip2x(QStringLiteral(":/artwork/knob@2x.png"));
+    ASSERT_EQ(strip2x.size(), QSize(100, 7800));
+    QPixmap target(100, 100);
+    target.setDevicePixelRatio(2.0);
+    knob.render(&target);
+    EXPECT_EQ(target.toImage().convertToFormat(QImage::Format_RGB32),
+        strip2x.copy(0, 38 * 100, 100, 100).convertToFormat(QImage::Format_RGB32));
+}
