@@ -258,6 +258,29 @@ TEST_F(Settings, ChooserOkFillsThePathBoxAndTheCloseBoxEndsTheWait)
     EXPECT_EQ(dialog->txtPath->text(), root + QStringLiteral("/gone"));
 }
 
+TEST_F(Settings, SecondPressWhileWaitingSharesTheOneChooser)
+{
+    frmSettings* dialog = openSettings();
+    dialog->txtPath->setText(values.AppDir);
+    const QString second = values.AppDir + QStringLiteral("Sounds/");
+    int waitsEnded = 0;
+    chooseWith(dialog, [&](frmDirSelect* first) {
+        whenReady(&host.window, [&] {
+            EXPECT_EQ(dialog->chooser(), first);
+            first->Command2->click();
+            return true;
+        });
+        dialog->txtPath->setText(second);
+        dialog->Command2->click(); // waits again, on the same chooser
+        ++waitsEnded;
+    });
+    ++waitsEnded;
+    EXPECT_EQ(waitsEnded, 2);
+    EXPECT_EQ(values.ChooserOpen, 0);
+    // Cancel hands back the start path of the latest press.
+    EXPECT_EQ(dialog->txtPath->text(), second);
+}
+
 TEST_F(Settings, ClosingTheSettingsDialogDuringTheWaitEndsItSafely)
 {
     frmSettings* dialog = openSettings();
