@@ -16,6 +16,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+// The clip's resource lives in this static library; nothing else refers to it, so the linker
+// would drop it without this explicit registration. Q_INIT_RESOURCE must not stand inside a
+// namespace.
+static void registerSoundResource()
+{
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(sound);
+        return true;
+    }();
+    (void)registered;
+}
+
 namespace Commands {
 
 namespace {
@@ -277,6 +289,7 @@ QString GetTempDir()
 
 QString ExtractResource(const QString& path, const QString& name, const QString& type)
 {
+    registerSoundResource();
     QFile resource(QStringLiteral(":/") + type + QLatin1Char('/') + name);
     if (path.isEmpty() || !resource.open(QIODevice::ReadOnly))
         return {};
