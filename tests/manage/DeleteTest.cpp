@@ -1,0 +1,161 @@
+#include "ManageFixture.h"
+
+#include <sys/stat.h>
+
+using namespace ManageTest;
+
+class DeleteTest : public ManageFixture
+{
+protected:
+    SeenBox deletePhrase(int list, const QString& entry, QMessageBox::StandardButton answer)
+    {
+        host.current = qint16(list);
+        if (!entry.isEmpty()) {
+            EXPECT_TRUE(host.select(list, entry));
+        }
+        ModalAnswerer answerer(answer);
+        commands.mnuDel_Click();
+        return answerer.seen;
+    }
+    SeenBox deleteSet(
+        const QString& e1, const QString& e2, const QString& e3, QMessageBox::StandardButton answer)
+    {
+        EXPECT_TRUE(host.select(0, e1));
+        EXPECT_TRUE(host.select(1, e2));
+        EXPECT_TRUE(host.select(2, e3));
+        ModalAnswerer answerer(answer);
+        commands.mnuDelSet_Click();
+        return answerer.seen;
+    }
+};
+
+TEST_F(DeleteTest, PhraseGoesToTheTrashAndNothingStops)
+{
+    values.ShowEnding = 0;
+    addAll({ "intro_1.wav", "intro_2.wav", "intro.ini" });
+    refresh();
+    play(0);
+    const SeenBox box = deletePhrase(0, "intro_1", QMessageBox::Yes);
+    ASSERT_TRUE(box.seen);
+    EXPECT_EQ(box.text, QStringLiteral("Really delete phrase 'intro_1.wav' ?"));
+    EXPECT_EQ(box.title, QStringLiteral("Vorn's Sorvanto"));
+    EXPECT_EQ(box.icon, QMessageBox::Question);
+    EXPECT_EQ(box.buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(box.parent, &host.window);
+    EXPECT_EQ(files(), (QStringList { "intro.ini", "intro_2.wav" }));
+    EXPECT_EQ(readFile(trashed("intro_1.wav")), "intro_1.wav");
+    EXPECT_TRUE(enginePlays(0));
+    EXPECT_TRUE(host.playingFlags[0]);
+    EXPECT_TRUE(host.playButtons[0]);
+    EXPECT_TRUE(host.syncButton);
+    EXPECT_EQ(host.syncSets, 0);
+    expectRefreshedAndUnselected();
+}
+
+TEST_F(DeleteTest, AnsweringNoChangesNothing)
+{
+    addAll({ "a_1.wav", "a_2.wav", "a_3.wav" });
+    refresh();
+    play(1);
+    const SeenBox one = deletePhrase(1, "a_2.wav", QMessageBox::No);
+    EXPECT_TRUE(one.seen);
+    const SeenBox set = deleteSet("a_1.wav", "a_2.wav", "a_3.wav", QMessageBox::No);
+    EXPECT_TRUE(set.seen);
+    EXPECT_EQ(files(), (QStringList { "a_1.wav", "a_2.wav", "a_3.wav" }));
+    EXPECT_TRUE(enginePlays(1));
+    EXPECT_TRUE(host.playingFlags[1]);
+    EXPECT_TRUE(host.syncButton);
+    EXPECT_EQ(host.refreshes, 0);
+    EXPECT_EQ(host.selectedEntry(0), QStringLiteral("a_1.wav"));
+    EXPECT_EQ(host.selectedEntry(1), QStringLiteral("a_2.wav"));
+    EXPECT_EQ(host.selectedEntry(2), QStringLiteral("a_3.wav"));
+}
+
+TEST_F(DeleteTest, ReadOnlyFileIsDeletedAllTheSame)
+{
+    addAll({ "ro_2.wav" });
+    ASSERT_EQ(::chmod(QFile::encodeName(path("ro_2.wav")).constData(), 0444), 0);
+    refresh();
+    deletePhrase(1, "ro_2.wav", QMessageBox::Yes);
+    EXPECT_EQ(files(), QStringList {});
+    const QFileInfo inTrash(trashed("ro_2.wav"));
+    ASSERT_TRUE(inTrash.exists());
+    EXPECT_TRUE(inTrash.permissions().testFlag(QFileDevice::WriteOwner));
+    expectRefreshedAndUnselected();
+}
+
+TEST_F(DeleteTest, UpperCaseExtensionAndNothingSelected)
+{
+    addAll({ "A_1.WAV", ".wav" });
+    values.ShowEnding = 0;
+    refresh();
+    deletePhrase(0, "A_1", QMessageBox::Yes);
+    EXPECT_EQ(files(), QStringList { ".wav" });
+    expectRefreshedAndUnselected();
+
+    host.refreshes = 0;
+    const SeenBox box = deletePhrase(0, QString(), QMessageBox::Yes);
+    EXPECT_EQ(box.text, QStringLiteral("Really delete phrase '.wav' ?"));
+    EXPECT_EQ(files(), QStringList { ".wav" });
+    expectRefreshedAndUnselected();
+}
+
+TEST_F(DeleteTest, SetDeleteKeepsTheSettingsFileAndStopsEveryChannel)
+{
+    addAll({ "talk_1.wav", "talk_2.wav", "talk_3.wav", "talk.ini" });
+    refresh();
+    play(0);
+    play(1);
+    const SeenBox box = deleteSet("talk_1.wav", "talk_2.wav", "talk_3.wav", QMessageBox::Yes);
+    ASSERT_TRUE(box.seen);
+    EXPECT_EQ(box.text,
+        QStringLiteral(
+            "Really delete following phrases: \r\ntalk_1.wav, talk_2.wav, talk_3.wav ?"));
+    EXPECT_EQ(box.title, QStringLiteral("Vorn's Sorvanto"));
+    EXPECT_EQ(box.icon, QMessageBox::Question);
+    EXPECT_EQ(box.buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(files(), QStringList { "talk.ini" });
+    for (int n = 1; n <= 3; ++n)
+        EXPECT_TRUE(QFile::exists(trashed(QStringLiteral("talk_%1.wav").arg(n))));
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_FALSE(enginePlays(c));
+        EXPECT_FALSE(host.playingFlags[size_t(c)]);
+        EXPECT_FALSE(host.playButtons[size_t(c)]);
+    }
+    EXPECT_TRUE(engine.status(0).Loaded);
+    EXPECT_FALSE(host.syncButton);
+    expectRefreshedAndUnselected();
+}
+
+TEST_F(DeleteTest, SetDeleteWithHiddenExtensionAndOneFileInTwoLists)
+{
+    values.ShowEnding = 0;
+    addAll({ "Default.wav", "DEFAULT.WAV", "c_3.wav", "Default.ini" });
+    refresh();
+    const SeenBox box = deleteSet("Default", "Default", "c_3", QMessageBox::Yes);
+    EXPECT_EQ(box.text,
+        QStringLiteral("Really delete following phrases: \r\nDefault.wav, Default.wav, c_3.wav ?"));
+    EXPECT_EQ(files(), (QStringList { "DEFAULT.WAV", "Default.ini" }));
+    EXPECT_TRUE(holds("DEFAULT.WAV", "DEFAULT.WAV"));
+    expectRefreshedAndUnselected();
+}
+
+TEST_F(DeleteTest, SetDeleteNeedsASelectionInEveryList)
+{
+    addAll({ "a_1.wav", "a_2.wav", "a_3.wav" });
+    refresh();
+    play(2);
+    host.select(0, "a_1.wav");
+    host.select(2, "a_3.wav");
+    ModalAnswerer answer(QMessageBox::Ok);
+    commands.mnuDelSet_Click();
+    ASSERT_TRUE(answer.seen.seen);
+    EXPECT_EQ(answer.seen.text,
+        QStringLiteral(
+            "To delete a phrase set you have to make a selection in every phrase list."));
+    EXPECT_EQ(answer.seen.icon, QMessageBox::Information);
+    EXPECT_EQ(answer.seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    EXPECT_EQ(files(), (QStringList { "a_1.wav", "a_2.wav", "a_3.wav" }));
+    EXPECT_TRUE(enginePlays(2));
+    EXPECT_EQ(host.refreshes, 0);
+}

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "ManageTestSupport.h"
+#include "manage/LibraryCommands.h"
+#include "sound/AudioDevice.h"
+#include "sound/DX7Sound.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace ManageTest {
+
+// A sound directory in a temporary directory, the host with its lists, the real engine over
+// the offline device (channels preloaded), the commands under test, and a private trash.
+class ManageFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid() && clipDir.isValid() && dataHome.isValid());
+        m_savedDataHome = qgetenv("XDG_DATA_HOME");
+        m_hadDataHome = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
+        values.WAVpath = dir.path() + QLatin1Char('/');
+        values.ShowEnding = 1;
+        const QString clip = clipDir.path() + QStringLiteral("/clip.wav");
+        ASSERT_TRUE(writeFile(clip, makeWav()));
+        ASSERT_TRUE(engine.InitDirectSound());
+        engine.InitChannels(10, clip);
+        host.window.show();
+    }
+    void TearDown() override
+    {
+        flushDeletes();
+        if (m_hadDataHome)
+            qputenv("XDG_DATA_HOME", m_savedDataHome);
+        else
+            qunsetenv("XDG_DATA_HOME");
+    }
+
+    static void flushDeletes()
+    {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    QString path(const QString& name) const { return values.WAVpath + name; }
+    // Creates `name` in the sound directory with its own name as content.
+    void add(const QString& name) { ASSERT_TRUE(writeFile(path(name), name.toUtf8())); }
+    void addAll(const QStringList& names)
+    {
+        for (const QString& n : names)
+            add(n);
+    }
+    // True when `name` exists with the content `add` gave `original`.
+    bool holds(const QString& name, const QString& original) const
+    {
+        return readFile(path(name)) == original.toUtf8();
+    }
+    QStringList files() const { return listing(dir.path()); }
+    QString trashed(const QString& name) const
+    {
+        return dataHome.path() + QStringLiteral("/Trash/files/") + name;
+    }
+
+    // Fills the lists as the main window would and forgets that refresh.
+    void refresh()
+    {
+        host.refreshPhraseLists();
+        host.refreshes = 0;
+    }
+    // Plays channel `c` through the engine as the player does, with its flag and buttons.
+    void play(int c)
+    {
+        ASSERT_TRUE(engine.PlayChannel(qint16(c), 1));
+        engine.flush();
+        host.playingFlags.at(size_t(c)) = true;
+        host.playButtons.at(size_t(c)) = true;
+        host.syncButton = true;
+        host.syncSets = 0;
+    }
+    bool enginePlays(int c) const { return engine.status(qint16(c)).playing; }
+
+    void expectRefreshedAndUnselected()
+    {
+        EXPECT_GE(host.refreshes, 1);
+        EXPECT_TRUE(host.nothingSelected());
+    }
+
+    QTemporaryDir dir;
+    QTemporaryDir clipDir;
+    QTemporaryDir dataHome;
+    Commands::ProgramValues values;
+    FakeHost host { values };
+    DX7Sound::Engine engine { [] { return std::make_unique<DX7Sound::OfflineDevice>(); } };
+    LibraryCommands commands { host, values, engine };
+
+private:
+    QByteArray m_savedDataHome;
+    bool m_hadDataHome = false;
+};
+
+} // namespace ManageTest

@@ -1,0 +1,217 @@
+#pragma once
+
+// Shared pieces of the library-management tests: a main-window stand-in behind the host
+// interface (three real list widgets filled from the real phrase directory listing), a
+// responder for modal message boxes, and small file helpers.
+
+#include "app/Commands.h"
+#include "library/PhraseLibrary.h"
+#include "library/PhraseListHost.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+
+namespace ManageTest {
+
+class FakeHost : public PhraseListHost
+{
+public:
+    explicit FakeHost(Commands::ProgramValues& values)
+        : m_values(values)
+    {
+        auto* layout = new QVBoxLayout(&window);
+        for (auto& list : lists) {
+            list = new QListWidget(&window);
+            layout->addWidget(list);
+        }
+    }
+
+    QString selectedEntry(int list) const override
+    {
+        const auto items = lists.at(size_t(list))->selectedItems();
+        return items.isEmpty() ? QString() : items.first()->text();
+    }
+    QStringList entries(int list) const override
+    {
+        QStringList out;
+        const QListWidget* w = lists.at(size_t(list));
+        for (int r = 0; r < w->count(); ++r)
+            out << w->item(r)->text();
+        return out;
+    }
+    qint16 currentListIndex() const override { return current; }
+    bool playing(int column) const override { return playingFlags.at(size_t(column)); }
+    void setPlaying(int column, bool on) override { playingFlags.at(size_t(column)) = on; }
+    void setPlayButton(int column, bool down) override
+    {
+        playButtons.at(size_t(column)) = down;
+        if (onPlayButton)
+            onPlayButton(column);
+    }
+    void setSyncButton(bool down) override
+    {
+        syncButton = down;
+        ++syncSets;
+    }
+    void refreshPhraseLists() override
+    {
+        ++refreshes;
+        directory.setPath(m_values.WAVpath);
+        for (auto* list : lists)
+            list->clear();
+        QCoreApplication::processEvents();
+        const auto columns = Commands::SplitIntoColumns(directory.names(), m_values.ShowEnding);
+        for (size_t l = 0; l < 3; ++l)
+            lists.at(l)->addItems(columns.at(l));
+    }
+    QWidget* hostWindow() override { return &window; }
+
+    // Selects the row of `list` whose text is `entry`; false when there is none.
+    bool select(int list, const QString& entry)
+    {
+        const auto found = lists.at(size_t(list))->findItems(entry, Qt::MatchExactly);
+        if (found.isEmpty())
+            return false;
+        lists.at(size_t(list))->clearSelection();
+        lists.at(size_t(list))->setCurrentItem(found.first());
+        found.first()->setSelected(true);
+        return true;
+    }
+    bool nothingSelected() const
+    {
+        for (auto* list : lists) {
+            if (!list->selectedItems().isEmpty())
+                return false;
+        }
+        return true;
+    }
+
+    QWidget window;
+    std::array<QListWidget*, 3> lists {};
+    Commands::PhraseDirectory directory;
+    qint16 current = 0;
+    std::array<bool, 3> playingFlags {};
+    std::array<bool, 3> playButtons {};
+    bool syncButton = false;
+    int syncSets = 0;
+    int refreshes = 0;
+    std::function<void(int)> onPlayButton;
+
+private:
+    Commands::ProgramValues& m_values;
+};
+
+// What a modal box showed before it was answered.
+struct SeenBox
+{
+    bool seen = false;
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    QWidget* parent = nullptr;
+};
+
+// Answers the next modal QMessageBox with `button`, recording what it showed. Stops watching
+// when destroyed.
+class ModalAnswerer
+{
+public:
+    explicit ModalAnswerer(QMessageBox::StandardButton button)
+    {
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, [this, button] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            m_timer.stop();
+            seen.seen = true;
+            seen.title = box->windowTitle();
+            seen.text = box->text();
+            seen.icon = box->icon();
+            seen.buttons = box->standardButtons();
+            seen.parent = box->parentWidget();
+            if (QAbstractButton* b = box->button(button))
+                b->click();
+            else
+                box->reject();
+        });
+        m_timer.start();
+    }
+    SeenBox seen;
+
+private:
+    QTimer m_timer;
+};
+
+// The widgets that Tab visits after `from`, in order, up to `count` of them.
+inline QList<QWidget*> tabChain(QWidget* from, int count)
+{
+    QList<QWidget*> out;
+    for (QWidget* w = from->nextInFocusChain(); w != from && out.size() < count;
+         w = w->nextInFocusChain()) {
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(from->window()))
+            out << w;
+    }
+    return out;
+}
+
+inline bool writeFile(const QString& path, const QByteArray& content)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::NewOnly) && f.write(content) == content.size();
+}
+
+inline QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// The entries of `dir`, hidden ones included, sorted by exact name.
+inline QStringList listing(const QString& dir)
+{
+    return QDir(dir).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// A small valid WAV file (16-bit stereo, 44100 Hz, `frames` frames of a quiet square wave).
+inline QByteArray makeWav(int frames = 4410)
+{
+    QByteArray data;
+    for (int i = 0; i < frames; ++i) {
+        const qint16 v = (i / 50) % 2 ? 1000 : -1000;
+        for (int ch = 0; ch < 2; ++ch) {
+            data.append(char(v & 0xff));
+            data.append(char((v >> 8) & 0xff));
+        }
+    }
+    auto le32 = [](quint32 v) {
+        QByteArray b;
+        for (int i = 0; i < 4; ++i)
+            b.append(char((v >> (8 * i)) & 0xff));
+        return b;
+    };
+    auto le16 = [](quint16 v) {
+        QByteArray b;
+        b.append(char(v & 0xff));
+        b.append(char(v >> 8));
+        return b;
+    };
+    QByteArray wav = "RIFF" + le32(quint32(36 + data.size())) + "WAVEfmt " + le32(16) + le16(1)
+        + le16(2) + le32(44100) + le32(44100 * 4) + le16(4) + le16(16) + "data"
+        + le32(quint32(data.size())) + data;
+    return wav;
+}
+
+} // namespace ManageTest
