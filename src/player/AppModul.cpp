@@ -138,6 +138,9 @@ int Main(int argc, char** argv)
     DX7Sound::Engine engine(DX7Sound::SystemDeviceFactory());
     const std::unique_ptr<Form1> form = StartProgram(values, engine);
     termination.setWindow(form.get());
+    // A signal taken during start-up may have closed the window already.
+    if (form->unloaded())
+        return 0;
     return QApplication::exec();
 }
 

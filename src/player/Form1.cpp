@@ -19,6 +19,7 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QThread>
 
 namespace {
 
@@ -67,9 +68,10 @@ Form1::Form1(Commands::ProgramValues& values, DX7Sound::Engine& engine, QWidget*
     , m_settings(std::make_unique<SettingsCommand>(*this, values))
 {
     setWindowTitle(QStringLiteral("Form1"));
+    buildControls();
+    // The controls have loaded the artwork resources by now.
     if (QFile::exists(QStringLiteral(":/artwork/icon.png")))
         setWindowIcon(QIcon(QStringLiteral(":/artwork/icon.png")));
-    buildControls();
     buildMenus();
     connectControls();
     // The client area has a fixed size; the window follows it and cannot be resized.
@@ -353,7 +355,10 @@ void Form1::closeEvent(QCloseEvent* event)
             m_engine.StopChannel(column);
     }
     Commands::StoreProgramFlags(m_values);
-    // End the program at once: every event loop returns (nested ones of open dialogs too), and
-    // the dialogs go with the window without their own close handlers running.
-    QCoreApplication::exit(0);
+    // End the program at once: every running event loop returns (nested ones of open dialogs
+    // too), and the dialogs go with the window without their own close handlers running.
+    // Without a running loop there is nothing to end (and exit() would make every later loop
+    // return at once); Main checks unloaded() before it enters its loop.
+    if (QThread::currentThread()->loopLevel() > 0)
+        QCoreApplication::exit(0);
 }

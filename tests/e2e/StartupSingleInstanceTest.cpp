@@ -1,0 +1,181 @@
+// The real program binary, copied into a private program directory with a private runtime
+// directory: a second start exits at once with status 0 and writes nothing; a first start
+// without a settings file closed by SIGTERM stores the three default flags and no sound
+// directory. Command-line arguments, Qt's own included, change nothing.
+
+#include "app/Commands.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+constexpr int kStartTimeoutMs = 60000;
+
+class StartupE2E : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        QDir(root.path()).mkpath(QStringLiteral("program"));
+        QDir(root.path()).mkpath(QStringLiteral("run"));
+        programDir = root.filePath(QStringLiteral("program"));
+        runtimeDir = root.filePath(QStringLiteral("run"));
+        QFile::setPermissions(
+            runtimeDir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        binary = programDir + QStringLiteral("/sorvanto");
+        ASSERT_TRUE(QFile::copy(QStringLiteral(SORVANTO_BINARY), binary));
+        QFile::setPermissions(
+            binary, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    void TearDown() override
+    {
+        for (auto& process : processes) {
+            if (process->state() != QProcess::NotRunning) {
+                process->kill();
+                process->waitForFinished(10000);
+            }
+        }
+    }
+
+    QProcess* launch(const QStringList& arguments = {})
+    {
+        auto process = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("print_suppressions=0"));
+        process->setProcessEnvironment(env);
+        process->setProgram(binary);
+        process->setArguments(arguments);
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start();
+        processes.push_back(std::move(process));
+        return processes.back().get();
+    }
+
+    // Every file and directory under the program and runtime directories with its size and
+    // modification time.
+    QStringList snapshot() const
+    {
+        QStringList entries;
+        for (const QString& top : { programDir, runtimeDir }) {
+            QDirIterator it(top,
+                QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                it.next();
+                const QFileInfo info = it.fileInfo();
+                entries << QStringLiteral("%1 %2 %3")
+                               .arg(info.filePath())
+                               .arg(info.isDir() ? -1 : info.size())
+                               .arg(info.lastModified().toMSecsSinceEpoch());
+            }
+        }
+        entries.sort();
+        return entries;
+    }
+
+    // Waits until the first instance has written its default clip (so it holds the lock and
+    // has read its settings) and its files have stopped changing.
+    bool waitUntilSettled(QProcess* process)
+    {
+        const QString clip = runtimeDir + QStringLiteral("/Default.wav");
+        if (!QTest::qWaitFor(
+                [&] { return QFile::exists(clip) || process->state() == QProcess::NotRunning; },
+                kStartTimeoutMs))
+            return false;
+        QStringList last = snapshot();
+        for (int i = 0; i < 100 && process->state() == QProcess::Running; ++i) {
+            QTest::qWait(300);
+            const QStringList now = snapshot();
+            if (now == last)
+                return true;
+            last = now;
+        }
+        return false;
+    }
+
+    QString stored(const char* key) const
+    {
+        return Commands::ReadIni(QStringLiteral("Vorn's Sorvanto"), QLatin1String(key),
+            programDir + QStringLiteral("/sorvanto.ini"), QStringLiteral("<none>"));
+    }
+
+    QTemporaryDir root;
+    QString programDir;
+    QString runtimeDir;
+    QString binary;
+    std::vector<std::unique_ptr<QProcess>> processes;
+};
+
+} // namespace
+
+TEST_F(StartupE2E, SecondInstanceExitsAtOnceWritingNothingAndTheFirstStoresItsFlagsOnSigterm)
+{
+    QProcess* first = launch({ QStringLiteral("--ignored"), QStringLiteral("-platform"),
+        QStringLiteral("no-such-platform") });
+    ASSERT_TRUE(first->waitForStarted(kStartTimeoutMs));
+    ASSERT_TRUE(waitUntilSettled(first)) << "the first instance did not come up";
+    ASSERT_EQ(first->state(), QProcess::Running);
+    EXPECT_FALSE(QFile::exists(programDir + QStringLiteral("/sorvanto.ini")));
+
+    const QStringList before = snapshot();
+    QProcess* second = launch();
+    ASSERT_TRUE(second->waitForFinished(kStartTimeoutMs));
+    EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_EQ(first->state(), QProcess::Running);
+
+    ::kill(pid_t(first->processId()), SIGTERM);
+    ASSERT_TRUE(first->waitForFinished(kStartTimeoutMs));
+    EXPECT_EQ(first->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first->exitCode(), 0);
+    EXPECT_EQ(stored("ShowEnding"), QStringLiteral("0"));
+    EXPECT_EQ(stored("AutoPlay"), QStringLiteral("1"));
+    EXPECT_EQ(stored("PhraseSync"), QStringLiteral("1"));
+    EXPECT_EQ(stored("WAVpath"), QStringLiteral("<none>"));
+
+    // The lock went with the first instance: a new start comes up.
+    QProcess* third = launch();
+    ASSERT_TRUE(third->waitForStarted(kStartTimeoutMs));
+    ASSERT_TRUE(waitUntilSettled(third));
+    EXPECT_EQ(third->state(), QProcess::Running);
+    ::kill(pid_t(third->processId()), SIGINT);
+    ASSERT_TRUE(third->waitForFinished(kStartTimeoutMs));
+    EXPECT_EQ(third->exitCode(), 0);
+}
+
+TEST_F(StartupE2E, StoredFlagsSurviveARestartUnchanged)
+{
+    {
+        QFile ini(programDir + QStringLiteral("/sorvanto.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[Vorn's Sorvanto]\r\nPhraseSync=0\r\nShowEnding=1\r\nAutoPlay=abc\r\n");
+    }
+    QProcess* first = launch();
+    ASSERT_TRUE(first->waitForStarted(kStartTimeoutMs));
+    ASSERT_TRUE(waitUntilSettled(first));
+    ::kill(pid_t(first->processId()), SIGHUP);
+    ASSERT_TRUE(first->waitForFinished(kStartTimeoutMs));
+    EXPECT_EQ(first->exitCode(), 0);
+    EXPECT_EQ(stored("ShowEnding"), QStringLiteral("1"));
+    EXPECT_EQ(stored("AutoPlay"), QStringLiteral("0"));
+    EXPECT_EQ(stored("PhraseSync"), QStringLiteral("0"));
+    QFile ini(programDir + QStringLiteral("/sorvanto.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    // Existing keys keep their place; the file keeps its line ends.
+    EXPECT_EQ(ini.readAll(),
+        QByteArray("[Vorn's Sorvanto]\r\nPhraseSync=0\r\nShowEnding=1\r\nAutoPlay=0\r\n"));
+}

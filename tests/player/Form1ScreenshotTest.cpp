@@ -1,0 +1,45 @@
+// Renders the main window on the demo phrase set, with the set selected and playing, and
+// writes the picture the README shows (docs/screenshot.png in the source tree).
+
+#include "player/AppModul.h"
+#include "player/Form1.h"
+
+#include "player/Form1TestKit.h"
+#include "player/PhraseList.h"
+
+#include <QDir>
+#include <QImage>
+#include <QPixmap>
+#include <gtest/gtest.h>
+
+TEST(Form1Screenshot, RendersTheDemoSetAndWritesTheReadmePicture)
+{
+    Form1TestKit::ProgramDir dir;
+    dir.addPhrases({ "Demo_1.wav", "Demo_2.wav", "Demo_3.wav", "Count-in.wav" });
+    const auto engine = Form1TestKit::offlineEngine();
+    const auto form = AppModul::StartProgram(dir.values, *engine);
+    for (int c = 0; c < 3; ++c) {
+        form->lstPhrase[c]->setCurrentRow(1);
+        form->setPlayButton(c, true);
+    }
+    form->setSyncButton(true);
+
+    const QImage shot = form->grab().toImage();
+    ASSERT_EQ(shot.size() / shot.devicePixelRatio(), form->size());
+    // The design colours where nothing covers them: the black client area, the red panel,
+    // a header panel and the dark list background.
+    const QPoint client = form->centralWidget()->pos();
+    const auto pixel = [&](int x, int y) {
+        return QColor(shot.pixel(int(x * shot.devicePixelRatio()),
+                          int((client.y() + y) * shot.devicePixelRatio())))
+            .rgb();
+    };
+    EXPECT_EQ(pixel(4, 4), QColor(Qt::black).rgb());
+    EXPECT_EQ(pixel(16 + 2, 16 + 495), QColor(200, 50, 80).rgb());
+    EXPECT_EQ(pixel(16 + 18, 16 + 10), QColor(224, 224, 224).rgb());
+    EXPECT_EQ(pixel(16 + 16 + 100, 16 + 104 + 300), QColor(64, 64, 64).rgb());
+
+    const QString docs = QStringLiteral(SORVANTO_SOURCE_DIR) + QStringLiteral("/docs");
+    ASSERT_TRUE(QDir().mkpath(docs));
+    EXPECT_TRUE(shot.save(docs + QStringLiteral("/screenshot.png"), "PNG"));
+}

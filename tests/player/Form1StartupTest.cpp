@@ -1,0 +1,239 @@
+// Start-up and shutdown of the whole program as Main sets it up, on a private program directory
+// and an offline sound device: check marks from stored flags, the lists, Form_Unload's stops and
+// writes, the end of the event loop, and the close on termination signals.
+
+#include "player/AppModul.h"
+#include "player/Form1.h"
+
+#include "app/Commands.h"
+#include "controls/StripButton.h"
+#include "player/Form1TestKit.h"
+#include "player/PhraseList.h"
+
+#include <QDir>
+#include <QTest>
+#include <QTimer>
+#include <csignal>
+#include <gtest/gtest.h>
+
+namespace {
+
+class Form1Startup : public ::testing::Test
+{
+protected:
+    std::unique_ptr<Form1> start()
+    {
+        engine = Form1TestKit::offlineEngine();
+        return AppModul::StartProgram(dir.values, *engine);
+    }
+
+    QString stored(const char* key) const
+    {
+        return Commands::ReadIni(QStringLiteral("Vorn's Sorvanto"), QLatin1String(key),
+            dir.iniFile(), QStringLiteral("<none>"));
+    }
+
+    Form1TestKit::ProgramDir dir;
+    std::unique_ptr<DX7Sound::Engine> engine;
+};
+
+} // namespace
+
+TEST_F(Form1Startup, ShowsTheCaptionTheListsAndTheDefaultCheckMarks)
+{
+    dir.addPhrases({ "Demo_1.wav", "Demo_2.wav", "Demo_3.wav", "Count-in.wav" });
+    const auto form = start();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Vorn's Sorvanto"));
+    EXPECT_EQ(form->entries(0), (QStringList { "Count-in", "Demo_1" }));
+    EXPECT_EQ(form->entries(1), (QStringList { "Count-in", "Demo_2" }));
+    EXPECT_EQ(form->entries(2), (QStringList { "Count-in", "Demo_3" }));
+    EXPECT_FALSE(form->mnuEnding->isChecked());
+    EXPECT_TRUE(form->mnuAutoPlay->isChecked());
+    EXPECT_TRUE(form->mnuSync->isChecked());
+    // Nothing is written at start-up.
+    EXPECT_FALSE(QFile::exists(dir.iniFile()));
+}
+
+TEST_F(Form1Startup, CheckMarksComeFromTheStoredFlags)
+{
+    struct Case
+    {
+        const char* text;
+        bool endingOn, autoPlayOn, syncOn;
+    };
+    const Case cases[] = {
+        { "[Vorn's Sorvanto]\nShowEnding=1\nAutoPlay=0\nPhraseSync=0\n", true, false, false },
+        { "[Vorn's Sorvanto]\nShowEnding=2\nAutoPlay=abc\nPhraseSync=1\n", false, false, true },
+        { "[vorn's sorvanto]\r\nshowending = \"1\"\r\nAutoPlay=1.5\r\nPhraseSync=-1\r\n", true,
+            false, false },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        Form1TestKit::ProgramDir fresh;
+        fresh.writeSettings(c.text);
+        const auto own = Form1TestKit::offlineEngine();
+        const auto form = AppModul::StartProgram(fresh.values, *own);
+        EXPECT_EQ(form->mnuEnding->isChecked(), c.endingOn);
+        EXPECT_EQ(form->mnuAutoPlay->isChecked(), c.autoPlayOn);
+        EXPECT_EQ(form->mnuSync->isChecked(), c.syncOn);
+    }
+}
+
+TEST_F(Form1Startup, AnyNonZeroShowEndingShowsTheExtensionThoughItsItemIsUnchecked)
+{
+    dir.addPhrases({ "Demo_1.wav", "Loop.WAV" });
+    dir.writeSettings("[Vorn's Sorvanto]\nShowEnding=2\n");
+    const auto form = start();
+    EXPECT_FALSE(form->mnuEnding->isChecked());
+    EXPECT_EQ(form->entries(0), (QStringList { "Demo_1.wav", "Loop.WAV" }));
+}
+
+TEST_F(Form1Startup, RefreshEmptiesTheListsBeforeOtherHandlersRunAndClearsSelections)
+{
+    dir.addPhrases({ "a_1.wav", "b_1.wav" });
+    const auto form = start();
+    form->lstPhrase[0]->setCurrentRow(1);
+    dir.addPhrases({ "c_1.wav" });
+    // A handler that runs while the refresh lets pending events through sees empty lists.
+    int seenCount = -1;
+    QTimer::singleShot(0, form.get(), [&] { seenCount = int(form->entries(0).size()); });
+    form->RefreshPhraseLists();
+    EXPECT_EQ(seenCount, 0);
+    EXPECT_EQ(form->entries(0), (QStringList { "a_1", "b_1", "c_1" }));
+    EXPECT_EQ(form->selectedEntry(0), QString());
+}
+
+TEST_F(Form1Startup, LoadDXSoundPreloadsElevenChannelsAtLevel80)
+{
+    const auto form = start();
+    for (qint16 channel = 0; channel <= 10; ++channel) {
+        SCOPED_TRACE(channel);
+        const DX7Sound::ChannelStatus status = engine->status(channel);
+        EXPECT_TRUE(status.exists);
+        EXPECT_TRUE(status.Loaded);
+        EXPECT_FALSE(status.playing);
+        EXPECT_EQ(status.volume, 80 * 60 - 6000);
+        EXPECT_EQ(status.file, dir.values.DefaultWav);
+    }
+    EXPECT_FALSE(engine->status(11).exists);
+}
+
+TEST_F(Form1Startup, UnloadStopsOnlyFlaggedChannelsAndStoresTheFlags)
+{
+    const auto form = start();
+    for (qint16 channel = 0; channel < 3; ++channel)
+        engine->PlayChannel(channel, 1);
+    // Column 2 plays and is flagged; columns 1 and 3 play unflagged (started behind the
+    // window's back), so only column 2 is stopped.
+    form->Playing = { false, true, false };
+    form->close();
+    EXPECT_TRUE(form->unloaded());
+    EXPECT_TRUE(engine->status(0).playing);
+    EXPECT_FALSE(engine->status(1).playing);
+    EXPECT_TRUE(engine->status(2).playing);
+
+    EXPECT_EQ(stored("ShowEnding"), QStringLiteral("0"));
+    EXPECT_EQ(stored("AutoPlay"), QStringLiteral("1"));
+    EXPECT_EQ(stored("PhraseSync"), QStringLiteral("1"));
+    const QByteArray text = dir.settingsText();
+    EXPECT_FALSE(text.contains("WAVpath"));
+    EXPECT_LT(text.indexOf("ShowEnding"), text.indexOf("AutoPlay"));
+    EXPECT_LT(text.indexOf("AutoPlay"), text.indexOf("PhraseSync"));
+}
+
+TEST_F(Form1Startup, UnloadStoresTheFlagsAsChangedButNeverTheSoundDirectory)
+{
+    QDir(dir.root.path()).mkpath(QStringLiteral("Sounds"));
+    dir.writeSettings("; mine\n[Vorn's Sorvanto]\nWAVpath=Sounds\\\nAutoPlay=1\n");
+    const auto form = start();
+    form->mnuEnding->trigger();
+    form->mnuSync->trigger();
+    dir.values.WAVpath = QStringLiteral("/elsewhere/");
+    form->close();
+    EXPECT_EQ(stored("ShowEnding"), QStringLiteral("1"));
+    EXPECT_EQ(stored("AutoPlay"), QStringLiteral("1"));
+    EXPECT_EQ(stored("PhraseSync"), QStringLiteral("0"));
+    EXPECT_EQ(stored("WAVpath"), QStringLiteral("Sounds\\"));
+    EXPECT_TRUE(dir.settingsText().startsWith("; mine\n"));
+}
+
+TEST_F(Form1Startup, UnloadRunsOnceAndEndsTheEventLoop)
+{
+    const auto form = start();
+    // The application's own loop (a nested QEventLoop would keep the quit state afterwards).
+    QTimer::singleShot(0, form.get(), [&] { form->close(); });
+    // A safety net: the loop ends with 99 when the close does not end it.
+    QTimer safety;
+    safety.setSingleShot(true);
+    QObject::connect(&safety, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    safety.start(20000);
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_TRUE(form->unloaded());
+    EXPECT_FALSE(form->isVisible());
+
+    // A later close (the session ending after the window closed) writes nothing.
+    QFile::remove(dir.iniFile());
+    form->close();
+    EXPECT_FALSE(QFile::exists(dir.iniFile()));
+}
+
+TEST_F(Form1Startup, UnloadWithAnUnwritableSettingsFileStillEnds)
+{
+    const auto form = start();
+    QDir(dir.root.path()).mkpath(dir.iniFile()); // a directory where the file should be
+    QTimer::singleShot(0, form.get(), [&] { form->close(); });
+    QTimer safety;
+    safety.setSingleShot(true);
+    QObject::connect(&safety, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    safety.start(20000);
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_TRUE(form->unloaded());
+}
+
+TEST_F(Form1Startup, TerminationSignalsCloseTheWindowAsItsCloseBoxDoes)
+{
+    for (const int signal : { SIGTERM, SIGINT, SIGHUP }) {
+        SCOPED_TRACE(signal);
+        QFile::remove(dir.iniFile());
+        const auto form = start();
+        {
+            AppModul::CloseOnTermination termination;
+            termination.setWindow(form.get());
+            std::raise(signal);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return form->unloaded(); }, 10000));
+        }
+        EXPECT_EQ(stored("PhraseSync"), QStringLiteral("1"));
+    }
+}
+
+TEST_F(Form1Startup, ASignalBeforeTheWindowExistsClosesItOnceItIsThere)
+{
+    AppModul::CloseOnTermination termination;
+    std::raise(SIGTERM);
+    QTest::qWait(50); // the signal is taken while there is no window yet
+    const auto form = start();
+    termination.setWindow(form.get());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->unloaded(); }, 10000));
+}
+
+TEST_F(Form1Startup, TheWatcherRestoresThePreviousSignalHandling)
+{
+    struct sigaction before
+    {
+    };
+    ::sigaction(SIGHUP, nullptr, &before);
+    {
+        AppModul::CloseOnTermination termination;
+        struct sigaction during
+        {
+        };
+        ::sigaction(SIGHUP, nullptr, &during);
+        EXPECT_NE(during.sa_handler, before.sa_handler);
+    }
+    struct sigaction after
+    {
+    };
+    ::sigaction(SIGHUP, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, before.sa_handler);
+}
