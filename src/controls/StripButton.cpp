@@ -117,8 +117,12 @@ void StripButton::resizeEvent(QResizeEvent*)
 
 void StripButton::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::EnabledChange && !m_loading)
-        emit PropertyChanged(QStringLiteral("Enabled"));
+    // Only the control's own Enabled counts, not a parent being disabled.
+    if (event->type() == QEvent::EnabledChange && Controls::isOwnEnabled(this) != m_ownEnabled) {
+        m_ownEnabled = Controls::isOwnEnabled(this);
+        if (!m_loading)
+            emit PropertyChanged(QStringLiteral("Enabled"));
+    }
     QWidget::changeEvent(event);
 }
 

@@ -69,6 +69,7 @@ private:
     QString m_strip;
     bool m_shown = false;
     bool m_loading = false;
+    bool m_ownEnabled = true;
     int m_frameHeight = 0;
     QImage m_stripImage;
     QImage m_strip2x;

@@ -77,6 +77,7 @@ private:
     qint16 m_referenceY = 0;
     qint32 m_range = 100;
     bool m_loading = false;
+    bool m_ownEnabled = true;
     QImage m_strip;
     QImage m_strip2x;
     Controls::ControlSurface m_surface;

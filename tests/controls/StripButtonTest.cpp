@@ -213,3 +213,17 @@ TEST(StripButtonArtwork, HighDensityTargetsTakeTheSameFrameFromTheTwiceSizeStrip
     EXPECT_EQ(target.toImage().convertToFormat(QImage::Format_RGB32),
         strip2x.copy(0, 242, 1370, 242).convertToFormat(QImage::Format_RGB32));
 }
+
+TEST(StripButtonEnabled, OnlyTheButtonsOwnEnabledIsReported)
+{
+    QWidget parent;
+    auto* b = new miniButton(&parent);
+    QSignalSpy changed(b, &StripButton::PropertyChanged);
+    parent.setEnabled(false);
+    parent.setEnabled(true);
+    EXPECT_EQ(changed.count(), 0);
+    b->setEnabled(false);
+    b->setEnabled(false);
+    b->setEnabled(true);
+    EXPECT_EQ(changed.count(), 2);
+}

@@ -421,3 +421,29 @@ TEST(AnimKnob, HighDensityTargetsTakeTheSameFrameFromTheTwiceSizeStrip)
     EXPECT_EQ(target.toImage().convertToFormat(QImage::Format_RGB32),
         strip2x.copy(0, 38 * 100, 100, 100).convertToFormat(QImage::Format_RGB32));
 }
+
+TEST(AnimKnob, DragThroughTheWindowSystem)
+{
+    QWidget window;
+    window.resize(200, 200);
+    auto* knob = new animKnob(&window);
+    knob->move(50, 50);
+    configure(*knob, 40, 100, 80);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QWindow* handle = window.windowHandle();
+    QList<int> values;
+    QObject::connect(knob, &animKnob::Scroll, [&](qint16& v) { values << v; });
+    // Press on the face, then drag past its top edge: the knob keeps the moves. The first
+    // compares with the reference Y of a new knob (0), so it is a step down.
+    QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(75, 75));
+    QTest::mouseMove(handle, QPoint(75, 70)); // y 20: down, frame 51
+    QTest::mouseMove(handle, QPoint(75, 60)); // y 10: up, frame 52
+    QTest::mouseMove(handle, QPoint(80, 30)); // y -20: up, frame 53
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(80, 30));
+    EXPECT_EQ(knob->currentFrame(), 53);
+    EXPECT_EQ(values.size(), 3);
+    // Moves without a button do nothing.
+    QTest::mouseMove(handle, QPoint(75, 90));
+    EXPECT_EQ(knob->currentFrame(), 53);
+}
