@@ -7,10 +7,13 @@
 
 #include "app/Commands.h"
 #include "controls/StripButton.h"
+#include "dialogs/SettingsCommand.h"
+#include "dialogs/frmSettings.h"
 #include "player/Form1TestKit.h"
 #include "player/PhraseList.h"
 
 #include <QDir>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 #include <csignal>
@@ -236,4 +239,25 @@ TEST_F(Form1Startup, TheWatcherRestoresThePreviousSignalHandling)
     };
     ::sigaction(SIGHUP, nullptr, &after);
     EXPECT_EQ(after.sa_handler, before.sa_handler);
+}
+
+TEST_F(Form1Startup, UnloadLeavesOpenDialogsToGoWithTheWindowWithoutTheirCloseHandlers)
+{
+    auto form = start();
+    form->mnuSettings->trigger();
+    const QPointer<QWidget> dialog = form->settingsCommand().dialog();
+    ASSERT_FALSE(dialog.isNull());
+    ASSERT_TRUE(dialog->isVisible());
+
+    QTimer::singleShot(0, form.get(), [&] { form->close(); });
+    QTimer safety;
+    safety.setSingleShot(true);
+    QObject::connect(&safety, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    safety.start(20000);
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    // Its own close handling never ran (it would have hidden it); it ends with the window.
+    ASSERT_FALSE(dialog.isNull());
+    EXPECT_TRUE(dialog->isVisible());
+    form.reset();
+    EXPECT_TRUE(dialog.isNull());
 }
