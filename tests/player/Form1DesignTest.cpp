@@ -3,6 +3,7 @@
 
 #include "player/Form1.h"
 
+#include "app/Placement.h"
 #include "controls/StripButton.h"
 #include "controls/animKnob.h"
 #include "player/Form1TestKit.h"
@@ -10,9 +11,11 @@
 
 #include <QAccessible>
 #include <QFontInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <gtest/gtest.h>
 
 namespace {
@@ -61,6 +64,11 @@ TEST_F(Form1Design, ClientAreaIsFixedBlackAndBelowTheMenuBar)
     // Not resizable.
     EXPECT_EQ(form->minimumSize(), form->maximumSize());
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Form1"));
+    EXPECT_FALSE(form->windowIcon().isNull());
+    // Form_Load placed the window by the placement rule, with its final size.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_EQ(form->pos(),
+        screen.topLeft() + Commands::PlacementFor(screen.size(), form->frameGeometry().size()));
 }
 
 TEST_F(Form1Design, PanelsAndCaptionsStandWhereTheDesignPutsThem)

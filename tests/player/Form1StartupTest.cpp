@@ -7,12 +7,14 @@
 
 #include "app/Commands.h"
 #include "controls/StripButton.h"
+#include "controls/animKnob.h"
 #include "dialogs/SettingsCommand.h"
 #include "dialogs/frmSettings.h"
 #include "player/Form1TestKit.h"
 #include "player/PhraseList.h"
 
 #include <QDir>
+#include <QMenu>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
@@ -260,4 +262,33 @@ TEST_F(Form1Startup, UnloadLeavesOpenDialogsToGoWithTheWindowWithoutTheirCloseHa
     EXPECT_TRUE(dialog->isVisible());
     form.reset();
     EXPECT_TRUE(dialog.isNull());
+}
+
+TEST_F(Form1Startup, EveryControlReachesItsHandler)
+{
+    dir.addPhrases({ "a_1.wav", "a_2.wav", "a_3.wav" });
+    const auto form = start();
+    // A right press in the third list is recorded and opens the popup.
+    const PhraseList* third = form->lstPhrase[2];
+    QTest::mousePress(
+        third->viewport(), Qt::RightButton, {}, third->visualItemRect(third->item(0)).center());
+    EXPECT_EQ(form->CurrentListIndex, 2);
+    EXPECT_TRUE(form->mnuPop->isVisible());
+    form->mnuPop->hide();
+
+    // Mute reaches the engine; a double-click centres a pan knob.
+    QTest::mousePress(form->muteButton(1), Qt::LeftButton);
+    EXPECT_EQ(engine->status(1).volume, -6000);
+    form->panKnob(0)->setValue(60);
+    QTest::mouseDClick(form->panKnob(0), Qt::LeftButton);
+    EXPECT_EQ(form->panKnob(0)->Value(), 50);
+
+    // Play and the sync panel start and stop through the Playing flags.
+    form->lstPhrase[0]->setCurrentRow(0);
+    QTest::mousePress(form->playButton(0), Qt::LeftButton);
+    EXPECT_TRUE(form->Playing[0]);
+    EXPECT_TRUE(engine->status(0).playing);
+    QTest::mousePress(form->syncButton1, Qt::LeftButton);
+    EXPECT_FALSE(form->Playing[0]);
+    EXPECT_FALSE(engine->status(0).playing);
 }
