@@ -3,10 +3,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -72,6 +74,30 @@ bool otherEntryMatches(const QString& dir, const QString& name, const QString& e
             return true;
     }
     return false;
+}
+
+// Makes sure the user's trash (Trash with files/ and info/ in the data directory) exists as
+// directories and returns its device. Empty when it cannot be had: QFile::moveToTrash would
+// then put the file into files/ of the current directory instead.
+std::optional<dev_t> establishHomeTrash()
+{
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (data.isEmpty() || !QDir().mkpath(data))
+        return std::nullopt;
+    const QString trash = data + QStringLiteral("/Trash");
+    std::optional<dev_t> device;
+    for (const QString& dir :
+        { trash, trash + QStringLiteral("/files"), trash + QStringLiteral("/info") }) {
+        const QByteArray d = QFile::encodeName(dir);
+        if (::mkdir(d.constData(), 0700) != 0 && errno != EEXIST)
+            return std::nullopt;
+        struct stat st;
+        if (::lstat(d.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return std::nullopt;
+        if (!device)
+            device = st.st_dev;
+    }
+    return device;
 }
 
 } // namespace
@@ -159,14 +185,20 @@ bool DeleteToTrash(const QString& path)
         return false;
     if (S_ISDIR(st.st_mode))
         return false;
-    if (QFile::moveToTrash(path))
-        return true;
-    // No trash takes the file (none on its file system, or it cannot be written): remove it.
-    struct stat again;
-    if (::lstat(p.constData(), &again) != 0)
-        return true; // the trash took it after all
-    if (again.st_dev != st.st_dev || again.st_ino != st.st_ino)
-        return false; // another file now has the name: not the one the user confirmed
+    const std::optional<dev_t> trashDevice = establishHomeTrash();
+    if (trashDevice) {
+        if (QFile::moveToTrash(path))
+            return true;
+        struct stat again;
+        if (::lstat(p.constData(), &again) != 0)
+            return true; // the trash took it after all
+        if (again.st_dev != st.st_dev || again.st_ino != st.st_ino)
+            return false; // another file now has the name: not the one the user confirmed
+        // On the trash's own file system the trash was there and refused: the file stays.
+        // Elsewhere the trash needed a directory of that file system and none could be had.
+        if (*trashDevice == st.st_dev)
+            return false;
+    }
     return ::unlink(p.constData()) == 0;
 }
 

@@ -26,8 +26,9 @@ bool RenameInLibrary(const QString& from, const QString& to);
 // A symbolic link or a missing file is left alone; failures are ignored.
 void SetAttributesNormal(const QString& path);
 
-// Moves the file to the user's trash; only where no trash will take it is it removed.
-// False when it is still there.
+// Moves the file to the user's trash. The file is removed instead only where no trash takes
+// it: the user's trash cannot be made, or the file lies on another file system that has no
+// trash of its own. False when the file is still there.
 bool DeleteToTrash(const QString& path);
 
 // True when both paths exist and name the same file (device and inode).

@@ -11,6 +11,29 @@
 
 using namespace ManageTest;
 
+// Trash placement is steered through XDG_DATA_HOME; restored afterwards.
+class TrashHome
+{
+public:
+    explicit TrashHome(const QString& dataHome)
+        : m_saved(qgetenv("XDG_DATA_HOME"))
+        , m_had(qEnvironmentVariableIsSet("XDG_DATA_HOME"))
+    {
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome));
+    }
+    ~TrashHome()
+    {
+        if (m_had)
+            qputenv("XDG_DATA_HOME", m_saved);
+        else
+            qunsetenv("XDG_DATA_HOME");
+    }
+
+private:
+    QByteArray m_saved;
+    bool m_had;
+};
+
 class FileOpsTest : public ::testing::Test
 {
 protected:
@@ -141,8 +164,7 @@ TEST_F(FileOpsTest, AttributesNormalMakesOwnerWritableOnly)
 TEST_F(FileOpsTest, DeleteGoesToTheTrash)
 {
     QTemporaryDir dataHome;
-    const QByteArray saved = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
+    TrashHome home(dataHome.path());
     ASSERT_TRUE(writeFile(path("gone.wav"), "G"));
     ASSERT_TRUE(writeFile(path("kept.wav"), "K"));
     EXPECT_TRUE(FileOps::DeleteToTrash(path("gone.wav")));
@@ -151,8 +173,37 @@ TEST_F(FileOpsTest, DeleteGoesToTheTrash)
     EXPECT_EQ(listing(dir.path()), (QStringList { "kept.wav" }));
     EXPECT_EQ(readFile(dataHome.path() + "/Trash/files/gone.wav"), "G");
     EXPECT_TRUE(QFile::exists(dataHome.path() + "/Trash/info/gone.wav.trashinfo"));
-    if (saved.isNull())
-        qunsetenv("XDG_DATA_HOME");
-    else
-        qputenv("XDG_DATA_HOME", saved);
+}
+
+TEST_F(FileOpsTest, UnusableTrashRemovesTheFileAndPutsNothingElsewhere)
+{
+    QTemporaryDir dataHome;
+    QTemporaryDir cwd;
+    TrashHome home(dataHome.path());
+    const QString savedCwd = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(cwd.path()));
+    ASSERT_TRUE(writeFile(dataHome.path() + "/Trash", "not a directory"));
+    ASSERT_TRUE(writeFile(path("gone.wav"), "G"));
+    ASSERT_TRUE(writeFile(path("kept.wav"), "K"));
+    EXPECT_TRUE(FileOps::DeleteToTrash(path("gone.wav")));
+    QDir::setCurrent(savedCwd);
+    EXPECT_EQ(listing(dir.path()), QStringList { "kept.wav" });
+    EXPECT_EQ(listing(cwd.path()), QStringList {});
+    EXPECT_EQ(readFile(dataHome.path() + "/Trash"), "not a directory");
+}
+
+TEST_F(FileOpsTest, FileSystemWithoutTrashRemovesTheFile)
+{
+    struct stat shm, here;
+    if (::stat("/dev/shm", &shm) != 0
+        || ::stat(QFile::encodeName(dir.path()).constData(), &here) != 0
+        || shm.st_dev == here.st_dev)
+        GTEST_SKIP() << "needs /dev/shm on another file system";
+    QTemporaryDir dataHome(QStringLiteral("/dev/shm/sorvanto-trash-XXXXXX"));
+    ASSERT_TRUE(dataHome.isValid());
+    TrashHome home(dataHome.path());
+    ASSERT_TRUE(writeFile(path("gone.wav"), "G"));
+    ASSERT_TRUE(writeFile(path("kept.wav"), "K"));
+    EXPECT_TRUE(FileOps::DeleteToTrash(path("gone.wav")));
+    EXPECT_EQ(listing(dir.path()), QStringList { "kept.wav" });
 }
