@@ -31,7 +31,8 @@ class Form1 : public QMainWindow, public PhraseListHost
 {
     Q_OBJECT
 public:
-    // `values` and `engine` are owned by the caller and outlive the window.
+    // Builds the design and runs Form_Load (placement, the load colours). `values` and
+    // `engine` are owned by the caller and outlive the window.
     Form1(Commands::ProgramValues& values, DX7Sound::Engine& engine, QWidget* parent = nullptr);
     ~Form1() override;
 
@@ -113,7 +114,9 @@ public:
     QWidget* hostWindow() override { return this; }
 
 protected:
-    // Form_Unload: stops the flagged channels, stores the flags, ends the program.
+    // Form_Unload, once: stops the flagged channels, stores the flags, then makes every
+    // running event loop return, which ends the program (open dialogs go with the window
+    // without their own close handling).
     void closeEvent(QCloseEvent* event) override;
 
 private:
