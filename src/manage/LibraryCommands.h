@@ -21,9 +21,15 @@ public:
         PhraseListHost& host, Commands::ProgramValues& values, DX7Sound::Engine& engine);
     ~LibraryCommands();
 
+    // Opens (or re-targets) frmRename for the selected entry of the list CurrentListIndex names.
     void mnuRename_Click();
+    // Checks that every list has a selection (a notice otherwise) and opens frmRenSet.
     void mnuRenameSet_Click();
+    // Asks, then moves the file of the selected entry of list CurrentListIndex to the trash.
+    // Stops nothing.
     void mnuDel_Click();
+    // Checks the three selections, asks, stops every playing channel and moves the three
+    // files to the trash; the set settings file stays.
     void mnuDelSet_Click();
 
     // The open dialogs, null when closed (for tests and shutdown).
