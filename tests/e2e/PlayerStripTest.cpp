@@ -263,6 +263,19 @@ TEST_F(SyncPanel, NothingSelectedGoesDownAndBackUp)
     EXPECT_EQ(enginePlaying(), (Flags { false, false, false }));
 }
 
+TEST_F(SyncPanel, LampShowsTheStartedSetWhateverItShowedBefore)
+{
+    phraseSync = 0;
+    start();
+    select(0, QStringLiteral("a_1"));
+    // Lit with nothing flagged: the press flips it off, the start lights it again.
+    form().syncButton1->setValue(true);
+    press(form().syncButton1);
+    settle();
+    EXPECT_EQ(enginePlaying(), (Flags { true, false, false }));
+    EXPECT_TRUE(form().syncButton1->Value());
+}
+
 TEST_F(SyncPanel, StopsEverythingAfterASinglePlayStart)
 {
     phraseSync = 0;
