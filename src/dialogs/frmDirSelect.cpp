@@ -1,6 +1,7 @@
 #include "dialogs/frmDirSelect.h"
 
 #include "app/Commands.h"
+#include "app/Fonts.h"
 #include "app/Placement.h"
 #include "manage/NameEdit.h"
 #include "manage/Notices.h"
@@ -65,18 +66,13 @@ frmDirSelect::frmDirSelect(Commands::ProgramValues& values, QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Choose Directory..."));
     setFixedSize(349, 331);
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(Commands::ProgramFont(Commands::kSmallFontPx, false));
 
     Command2 = new QPushButton(QStringLiteral("C A N C E L"), this);
     Command2->setGeometry(168, 244, 181, 41);
     Command1 = new QPushButton(QStringLiteral("O K"), this);
     Command1->setGeometry(168, 288, 181, 41);
-    QFont bold = font;
-    bold.setPixelSize(13);
-    bold.setBold(true);
-    Command1->setFont(bold);
+    Command1->setFont(Commands::ProgramFont(Commands::kMediumFontPx, true));
 
     File1 = new QListWidget(this);
     File1->setGeometry(168, 0, 181, 240);

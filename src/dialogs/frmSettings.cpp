@@ -1,6 +1,7 @@
 #include "dialogs/frmSettings.h"
 
 #include "app/Commands.h"
+#include "app/Fonts.h"
 #include "app/Placement.h"
 #include "dialogs/frmDirSelect.h"
 #include "library/PhraseListHost.h"
@@ -21,11 +22,8 @@ frmSettings::frmSettings(PhraseListHost& host, Commands::ProgramValues& values, 
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Settings"));
     setFixedSize(533, 85);
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setPixelSize(11);
-    setFont(font);
-    QFont bold = font;
-    bold.setBold(true);
+    setFont(Commands::ProgramFont(Commands::kSmallFontPx, false));
+    const QFont bold = Commands::ProgramFont(Commands::kSmallFontPx, true);
 
     Command1 = new QPushButton(QStringLiteral("Cancel"), this);
     Command1->setGeometry(4, 48, 89, 33);

@@ -1,5 +1,7 @@
 #include "manage/ManageCommon.h"
 
+#include "app/Fonts.h"
+
 namespace Manage {
 
 QString WithWavExtension(const QString& entry)
@@ -33,10 +35,7 @@ QRect FromTwips(int left, int top, int width, int height)
 
 QFont DialogFont(bool bold)
 {
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setPixelSize(11);
-    font.setWeight(bold ? QFont::Bold : QFont::Normal);
-    return font;
+    return Commands::ProgramFont(Commands::kSmallFontPx, bold);
 }
 
 } // namespace Manage

@@ -1,6 +1,7 @@
 #include "player/Form1.h"
 
 #include "app/Commands.h"
+#include "app/Fonts.h"
 #include "app/Placement.h"
 #include "controls/StripButton.h"
 #include "controls/animKnob.h"
@@ -32,11 +33,7 @@ const QColor kListText(255, 255, 128);
 
 QFont designFont(int pixelSize)
 {
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(pixelSize);
-    font.setBold(true);
-    return font;
+    return Commands::ProgramFont(pixelSize, true);
 }
 
 void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour)
@@ -53,7 +50,7 @@ QLabel* smallCaption(QWidget* parent, const QString& text, int x, int width)
     auto* label = new QLabel(text, parent);
     label->setGeometry(x, 40, width, 13);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    label->setFont(designFont(11));
+    label->setFont(designFont(Commands::kSmallFontPx));
     setColour(label, QPalette::WindowText, kLight);
     return label;
 }
@@ -123,7 +120,7 @@ void Form1::buildControls()
         Label2[c]->setObjectName(QStringLiteral("Label2_%1").arg(c));
         Label2[c]->setGeometry(0, 0, 213, 29);
         Label2[c]->setAlignment(Qt::AlignCenter);
-        Label2[c]->setFont(designFont(24));
+        Label2[c]->setFont(designFont(Commands::kLargeFontPx));
 
         lblVolume[c] = smallCaption(Picture1, QStringLiteral("Level"), levelLeft[c], levelWidth[c]);
         Label1[c] = smallCaption(Picture1, QStringLiteral("Pan"), panLeft[c], panWidth[c]);
@@ -155,7 +152,7 @@ void Form1::buildControls()
         auto* list = new PhraseList(Picture1);
         list->setObjectName(QStringLiteral("lstPhrase_%1").arg(c));
         list->setGeometry(headerLeft[c], 104, 209, 381);
-        list->setFont(designFont(11));
+        list->setFont(designFont(Commands::kSmallFontPx));
         list->setAutoFillBackground(true);
         setColour(list, QPalette::Base, kListBack);
         setColour(list, QPalette::Window, kListBack);
