@@ -32,10 +32,13 @@ void silenceAlsa()
 // Reaches the device's private state from RtAudio's plain-function error callback.
 struct RtAudioDeviceAccess
 {
-    static void errorCallback(RtAudioError::Type, const std::string&)
+    static void errorCallback(RtAudioError::Type, const std::string& text)
     {
-        // Errors on the GUI thread (opening, closing) are handled where the call returns. An
-        // error on the audio thread means the output failed: a write to a vanished server.
+        // Errors on the GUI thread (opening, closing) are handled where the call returns. On the
+        // audio thread an underrun is only a hiccup (ALSA reports each one and recovers); any
+        // other error means the output failed: a write to a vanished server or device.
+        if (text.find("underrun") != std::string::npos)
+            return;
         if (RtAudioDevice* d = t_streamOfThisThread)
             d->markLost();
     }
