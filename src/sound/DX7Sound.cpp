@@ -4,6 +4,7 @@
 #include "sound/Mixer.h"
 #include "sound/WavLoader.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -48,6 +49,7 @@ struct Engine::Impl
     std::vector<Slot> channels;
     std::unique_ptr<Batch> pending;
     bool publishScheduled = false;
+    QElapsedTimer lastFailedReopen; // invalid until a reopen fails
     QObject context; // receives the posted publish and device-lost events on the GUI thread
 
     ~Impl()
@@ -135,8 +137,16 @@ struct Engine::Impl
     void ensureDevice()
     {
         serviceDevice();
-        if (opened && !device)
-            openDevice();
+        if (!opened || device)
+            return;
+        // While the server stays away, a burst of calls (a start-up's eleven loads, a set's
+        // three) probes it once rather than once per call.
+        if (lastFailedReopen.isValid() && lastFailedReopen.elapsed() < 250)
+            return;
+        if (openDevice())
+            lastFailedReopen.invalidate();
+        else
+            lastFailedReopen.start();
     }
 };
 

@@ -46,7 +46,6 @@ private:
     std::function<void()> m_lost;
     std::mutex m_parkMutex; // only the lost audio thread and the closing GUI thread take it
     std::condition_variable m_parkWake;
-    bool m_lostFlag = false; // under m_parkMutex
     bool m_closing = false; // under m_parkMutex
     std::atomic<bool> m_lostSignal { false };
 };
