@@ -179,9 +179,9 @@ void Engine::InitChannels(qint16 highest, const QString& file)
     c.kind = MixerCommand::NewTable;
     c.table = newVoiceTable(count);
     d->queue(c);
-    for (qint16 i = 0; i <= highest; ++i) {
-        LoadBuffer(i, file);
-        SetChannelVolume(i, 80);
+    for (int i = 0; i <= int(highest); ++i) {
+        LoadBuffer(qint16(i), file);
+        SetChannelVolume(qint16(i), 80);
     }
 }
 

@@ -90,10 +90,13 @@ struct Batch
 // The mixer: a table of voices, one per channel slot, rendered on the audio thread and driven
 // from the GUI thread through batches. Level and pan changes of a sounding voice ramp over
 // rampMs; a stop, and a buffer replaced while sounding, fade out over rampMs; a start plays its
-// first frame at the full set gain.
+// first frame at the full set gain. A stopped voice keeps its position where its sound ceased (the
+// end of the fade) and plays on from there; a new buffer starts at its first frame; a one-shot
+// that ran to its end plays again from the start.
 class Mixer : public RenderSource
 {
 public:
+    // Length of every gain ramp and fade-out, in milliseconds.
     static constexpr double rampMs = 5.0;
 
     // `rate`: frames per second of the output (for the ramp length).
@@ -102,6 +105,7 @@ public:
     Mixer(const Mixer&) = delete;
     Mixer& operator=(const Mixer&) = delete;
 
+    // Frames per second the mixer was set up for. Any thread.
     int rate() const { return m_rate; }
     // GUI thread, only while no device renders (between devices): changes the ramp length.
     void setRate(int rate);

@@ -333,6 +333,10 @@ TEST_F(OfflineEngineTest, ChannelsOutsideTheTableAreErrorsOrIgnored)
     engine->InitChannels(1, dir.filePath("missing.wav"));
     EXPECT_FALSE(engine->status(0).Loaded);
     EXPECT_FALSE(engine->status(2).exists);
+    // A negative highest index gives an empty table.
+    engine->InitChannels(-1, file);
+    EXPECT_FALSE(engine->status(0).exists);
+    EXPECT_FALSE(engine->PlayChannel(0, 1));
 }
 
 TEST_F(OfflineEngineTest, StartUpPreloadsElevenChannelsAtLevel80)
