@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QThread>
 #include <QTimer>
 #include <atomic>
 #include <vector>
@@ -54,6 +55,11 @@ struct Engine::Impl
 
     ~Impl()
     {
+        // Stops issued just before the end (closing the window) still fade out: the last batch
+        // goes to the audio thread, which gets the time of the fade before the stream closes.
+        serviceDevice();
+        if (device && pending && !pending->commands.empty() && mixer.publish(pending))
+            QThread::msleep(ulong(Mixer::rampMs) + 15);
         // The audio thread ends first; then nothing reads the mixer and the rest is freed.
         device.reset();
         if (pending)

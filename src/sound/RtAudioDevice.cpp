@@ -58,6 +58,10 @@ RtAudioDevice::~RtAudioDevice()
     m_parkWake.notify_all();
     if (m_audio) {
         try {
+            // A healthy stream plays out its few buffered periods (a final fade) before it
+            // closes; closing alone would drop them.
+            if (m_audio->isStreamRunning() && !m_lostSignal.load())
+                m_audio->stopStream();
             if (m_audio->isStreamOpen())
                 m_audio->closeStream();
         } catch (const RtAudioError&) { }

@@ -231,3 +231,23 @@ TEST(SoundWithoutServer, StartUpComesUpAndEverythingIsSilentAndQuiet)
     ASSERT_TRUE(err.open(QIODevice::ReadOnly));
     EXPECT_EQ(err.readAll().toStdString(), "");
 }
+
+TEST_F(PulseEngineTest, AStopRightBeforeTheEngineEndsStillFadesOut)
+{
+    engine->InitChannels(0, wav("dc.wav", dc(0.5f)));
+    engine->SetChannelVolume(0, 100);
+    const Signal rec = record(400, [&] {
+        engine->PlayChannel(0, 1);
+        QTest::qWait(300);
+        // As closing the window does: stop, then the program ends without an event-loop turn.
+        engine->StopChannel(0);
+        engine.reset();
+    });
+    const qint64 on = SoundTestKit::onsetFrame(rec, 0, 0.01f);
+    ASSERT_GE(on, 0) << "nothing reached the sink";
+    float jump = 0;
+    for (qint64 i = on + 10; i < rec.frames(); ++i)
+        jump = std::max(jump, std::fabs(rec.at(i, 0) - rec.at(i - 1, 0)));
+    EXPECT_LT(jump, 0.02f) << "the sound was cut off, not faded";
+    EXPECT_EQ(SoundTestKit::peak(rec, 0, rec.frames() - 4800), 0.0f);
+}
