@@ -186,4 +186,9 @@ extern "C" const char* __lsan_default_suppressions()
            "leak:RtApiPulse::probeDeviceOpen\n"
            "leak:RtApiPulse::collectDeviceInfo\n";
 }
+// ...and keep the list of suppressions used out of the program's stderr at exit.
+extern "C" const char* __lsan_default_options()
+{
+    return "print_suppressions=0";
+}
 #endif

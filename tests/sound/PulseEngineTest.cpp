@@ -195,6 +195,13 @@ TEST(SoundWithoutServer, StartUpComesUpAndEverythingIsSilentAndQuiet)
     ASSERT_TRUE(SoundTestKit::writeWav(file, SoundTestKit::sine(440, 0.2)));
     const QByteArray oldServer = qgetenv("PULSE_SERVER");
     qputenv("PULSE_SERVER", QByteArray("unix:") + QFile::encodeName(dir.filePath("no-server")));
+    // ALSA with an empty configuration knows no device, so a machine with a sound card behaves
+    // as one without.
+    const bool hadAlsaConfig = qEnvironmentVariableIsSet("ALSA_CONFIG_PATH");
+    const QByteArray oldAlsaConfig = qgetenv("ALSA_CONFIG_PATH");
+    const QString emptyConfig = dir.filePath("alsa.conf");
+    QFile(emptyConfig).open(QIODevice::WriteOnly);
+    qputenv("ALSA_CONFIG_PATH", QFile::encodeName(emptyConfig));
 
     // Everything written to stderr meanwhile goes to a file that must stay empty.
     const QString errPath = dir.filePath("stderr.txt");
@@ -225,6 +232,10 @@ TEST(SoundWithoutServer, StartUpComesUpAndEverythingIsSilentAndQuiet)
     ::close(savedErr);
     ::close(errFd);
     qputenv("PULSE_SERVER", oldServer);
+    if (hadAlsaConfig)
+        qputenv("ALSA_CONFIG_PATH", oldAlsaConfig);
+    else
+        qunsetenv("ALSA_CONFIG_PATH");
 
     EXPECT_FALSE(opened) << "an output opened without a server (is there a sound card here?)";
     QFile err(errPath);
