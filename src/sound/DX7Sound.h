@@ -25,8 +25,9 @@ namespace DX7Sound {
 
 class AudioDevice;
 
-// Makes the audio device when the engine opens it (and again when it reopens a lost one).
-// Returns null when no device can be opened.
+// Makes the audio device when the engine opens it (and again when it reopens a lost one); the
+// engine then calls its open(). Null, or a device whose open() fails, means no output. Called on
+// the GUI thread.
 using DeviceFactory = std::function<std::unique_ptr<AudioDevice>()>;
 
 // The system's default output: PulseAudio (or PipeWire's PulseAudio service) first, then ALSA.
