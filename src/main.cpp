@@ -1,3 +1,6 @@
 #include "player/AppModul.h"
 
-int main(int argc, char** argv) { return AppModul::Main(argc, argv); }
+int main(int argc, char** argv)
+{
+    return AppModul::Main(argc, argv);
+}

@@ -8,7 +8,8 @@ class QWidget;
 // The narrow view of the main window that the library commands and dialogs act through, so
 // they never include the window itself. Implemented by Form1; GUI thread only. Lists and
 // columns are numbered 0, 1, 2.
-class PhraseListHost {
+class PhraseListHost
+{
 public:
     virtual ~PhraseListHost() = default;
 
