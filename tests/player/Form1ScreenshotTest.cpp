@@ -15,11 +15,11 @@
 TEST(Form1Screenshot, RendersTheDemoSetAndWritesTheReadmePicture)
 {
     Form1TestKit::ProgramDir dir;
-    dir.addPhrases({ "Demo_1.wav", "Demo_2.wav", "Demo_3.wav", "Count-in.wav" });
+    dir.addPhrases({ "Demo_1.wav", "Demo_2.wav", "Demo_3.wav", "Metronome.wav" });
     const auto engine = Form1TestKit::offlineEngine();
     const auto form = AppModul::StartProgram(dir.values, *engine);
     for (int c = 0; c < 3; ++c) {
-        form->lstPhrase[c]->setCurrentRow(1);
+        form->lstPhrase[c]->setCurrentRow(0); // Demo_1, Demo_2, Demo_3
         form->setPlayButton(c, true);
     }
     form->setSyncButton(true);
