@@ -220,7 +220,8 @@ void frmDirSelect::fillDirList()
     QStringList parts = m_current.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     QString path = QStringLiteral("/");
     auto add = [this](const QIcon& icon, const QString& text, int level, const QString& full) {
-        auto* item = new QListWidgetItem(icon, QString(level * 2, QLatin1Char(' ')) + text, Dir1);
+        auto* item = new QListWidgetItem(
+            icon, QString(qsizetype(level) * 2, QLatin1Char(' ')) + text, Dir1);
         item->setData(Qt::UserRole, full);
         return item;
     };

@@ -136,7 +136,7 @@ std::array<QStringList, 3> SplitIntoColumns(const QStringList& names, qint16 sho
 
 QString ResolveInDirectory(const QString& dir, const QString& name)
 {
-    const QString exact = dir + name;
+    QString exact = dir + name;
     struct stat st
     {
     };

@@ -54,7 +54,7 @@ QString scratchName(const QString& dir)
         const QString name
             = QStringLiteral(".sorvanto-rename-%1-%2").arg(::getpid()).arg(counter.fetch_add(1));
         struct stat st;
-        const QString path = dir + QLatin1Char('/') + name;
+        QString path = dir + QLatin1Char('/') + name;
         if (::lstat(QFile::encodeName(path).constData(), &st) != 0 && errno == ENOENT)
             return path;
     }

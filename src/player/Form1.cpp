@@ -139,8 +139,8 @@ void Form1::buildControls()
         pan->setMin(35);
         pan->setValue(50);
         pan->setAccessibleName(QStringLiteral("Pan ") + number);
-        knobs[2 * c] = level;
-        knobs[2 * c + 1] = pan;
+        knobs[std::size_t(c) * 2] = level;
+        knobs[std::size_t(c) * 2 + 1] = pan;
 
         mutes[c] = new miniButton(Picture1);
         mutes[c]->setGeometry(144 + shift, 64, 29, 20);

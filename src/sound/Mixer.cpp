@@ -59,13 +59,13 @@ RunEnd mixRun(float* out, int frames, Playhead& p, bool endWithRamp) noexcept
             p.pos = 0;
         }
         int chunk = int(std::min<qint64>(frames - i, n - p.pos));
-        const float* src = s + 2 * p.pos;
-        float* dst = out + 2 * i;
+        const float* src = s + 2 * std::ptrdiff_t(p.pos);
+        float* dst = out + 2 * std::ptrdiff_t(i);
         if (g.left > 0) {
             chunk = std::min(chunk, g.left);
             float l = g.cur[0], r = g.cur[1];
             const float sl = g.step[0], sr = g.step[1];
-            for (int k = 0; k < chunk; ++k) {
+            for (std::ptrdiff_t k = 0; k < chunk; ++k) {
                 l += sl;
                 r += sr;
                 dst[2 * k] += src[2 * k] * l;
@@ -86,7 +86,7 @@ RunEnd mixRun(float* out, int frames, Playhead& p, bool endWithRamp) noexcept
         }
         const float l = g.cur[0], r = g.cur[1];
         if (l != 0.0f || r != 0.0f) {
-            for (int k = 0; k < chunk; ++k) {
+            for (std::ptrdiff_t k = 0; k < chunk; ++k) {
                 dst[2 * k] += src[2 * k] * l;
                 dst[2 * k + 1] += src[2 * k + 1] * r;
             }
@@ -183,7 +183,7 @@ bool Mixer::publish(std::unique_ptr<Batch>& batch)
     batch->releasedTables.reserve(tables);
     if (!m_toAudio.push(batch.get()))
         return false;
-    batch.release();
+    static_cast<void>(batch.release()); // the queue owns it now
     m_published.fetch_add(1, std::memory_order_relaxed);
     return true;
 }
