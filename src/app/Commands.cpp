@@ -277,7 +277,11 @@ QString GetLongName(const QString& path)
 
 QString GetTempDir()
 {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    // Without XDG_RUNTIME_DIR (a root shell, ssh without a session) Qt would warn on every call
+    // before it falls back; the private fallback below serves the same purpose quietly.
+    QString dir;
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (dir.isEmpty() || !ensurePrivateDirectory(dir, true)) {
         dir = QDir::tempPath() + QStringLiteral("/sorvanto-runtime-")
             + QString::number(::geteuid());
