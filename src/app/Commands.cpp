@@ -1,4 +1,6 @@
 #include "app/Commands.h"
+
+#include "app/FileNames.h"
 #include "app/ProfileFile.h"
 
 #include <QCoreApplication>
@@ -37,7 +39,7 @@ namespace {
 // platform's runtime directory may be one), never for a fallback under the shared /tmp.
 bool ensurePrivateDirectory(const QString& dir, bool allowSymlink)
 {
-    const QByteArray native = QFile::encodeName(dir);
+    const QByteArray native = NativePath(dir);
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
         return false;
     struct stat st
@@ -247,7 +249,7 @@ bool DirExists(const QString& path)
 {
     if (path.isEmpty())
         return false;
-    DIR* dir = ::opendir(QFile::encodeName(path).constData());
+    DIR* dir = ::opendir(NativePath(path).constData());
     if (!dir)
         return false;
     ::closedir(dir);
@@ -259,7 +261,7 @@ bool FileExists(const QString& path)
     if (path.isEmpty())
         return false;
     const int fd
-        = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        = ::open(NativePath(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return false;
     struct stat st
@@ -298,7 +300,7 @@ QString ExtractResource(const QString& path, const QString& name, const QString&
     if (path.isEmpty() || !resource.open(QIODevice::ReadOnly))
         return {};
     const QByteArray bytes = resource.readAll();
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = NativePath(path);
     const int fd
         = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)

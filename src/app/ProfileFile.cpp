@@ -1,5 +1,7 @@
 #include "app/ProfileFile.h"
 
+#include "app/FileNames.h"
+
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -320,7 +322,7 @@ std::optional<QByteArray> EditProfileText(
 bool ReadRegularFile(const QString& path, QByteArray& out)
 {
     out.clear();
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = NativePath(path);
     if (native.isEmpty())
         return false;
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);

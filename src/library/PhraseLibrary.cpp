@@ -1,6 +1,7 @@
 #include "library/PhraseLibrary.h"
 
 #include "app/Commands.h"
+#include "app/FileNames.h"
 #include "app/ProfileFile.h"
 
 #include <QFile>
@@ -36,7 +37,7 @@ bool endsWithNoCase(const QString& text, QLatin1String lowerSuffix)
 // directory cannot be opened or read to its end.
 template <typename Visit> bool forEachEntry(const QString& dir, Visit&& visit)
 {
-    DIR* d = ::opendir(QFile::encodeName(dir).constData());
+    DIR* d = ::opendir(Commands::NativePath(dir).constData());
     if (!d)
         return false;
     const int fd = ::dirfd(d);
@@ -79,7 +80,7 @@ bool PhraseDirectory::readNames(const QString& dir, QStringList& names)
             if (::fstatat(fd, n, &st, 0) != 0 || !S_ISREG(st.st_mode))
                 return;
         }
-        QString name = QFile::decodeName(QByteArray::fromRawData(n, qsizetype(len)));
+        QString name = Commands::PathFromNative(QByteArray(n, qsizetype(len)));
         QString folded = name.toCaseFolded();
         items.push_back({ std::move(folded), std::move(name) });
     });
@@ -140,7 +141,7 @@ QString ResolveInDirectory(const QString& dir, const QString& name)
     struct stat st
     {
     };
-    if (::lstat(QFile::encodeName(exact).constData(), &st) == 0 || errno != ENOENT)
+    if (::lstat(Commands::NativePath(exact).constData(), &st) == 0 || errno != ENOENT)
         return exact;
     if (name.isEmpty() || name.contains(QLatin1Char('/')))
         return exact;
@@ -148,7 +149,7 @@ QString ResolveInDirectory(const QString& dir, const QString& name)
     // the answer does not depend on the order of the directory.
     QString best;
     forEachEntry(dir, [&](int, const dirent* e) {
-        const QString candidate = QFile::decodeName(e->d_name);
+        const QString candidate = Commands::PathFromNative(QByteArray(e->d_name));
         if (candidate.compare(name, Qt::CaseInsensitive) == 0
             && (best.isEmpty() || candidate < best))
             best = candidate;

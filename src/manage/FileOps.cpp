@@ -1,5 +1,7 @@
 #include "manage/FileOps.h"
 
+#include "app/FileNames.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -55,7 +57,7 @@ QString scratchName(const QString& dir)
             = QStringLiteral(".sorvanto-rename-%1-%2").arg(::getpid()).arg(counter.fetch_add(1));
         struct stat st;
         QString path = dir + QLatin1Char('/') + name;
-        if (::lstat(QFile::encodeName(path).constData(), &st) != 0 && errno == ENOENT)
+        if (::lstat(Commands::NativePath(path).constData(), &st) != 0 && errno == ENOENT)
             return path;
     }
     return {};
@@ -88,7 +90,7 @@ std::optional<dev_t> establishHomeTrash()
     std::optional<dev_t> device;
     for (const QString& dir :
         { trash, trash + QStringLiteral("/files"), trash + QStringLiteral("/info") }) {
-        const QByteArray d = QFile::encodeName(dir);
+        const QByteArray d = Commands::NativePath(dir);
         if (::mkdir(d.constData(), 0700) != 0 && errno != EEXIST)
             return std::nullopt;
         struct stat st;
@@ -104,8 +106,8 @@ std::optional<dev_t> establishHomeTrash()
 
 bool RenameByLink(const QString& from, const QString& to)
 {
-    const QByteArray f = QFile::encodeName(from);
-    const QByteArray t = QFile::encodeName(to);
+    const QByteArray f = Commands::NativePath(from);
+    const QByteArray t = Commands::NativePath(to);
     // link() never replaces an existing name, which makes it the atomic test for the target.
     if (::link(f.constData(), t.constData()) != 0)
         return false;
@@ -118,8 +120,8 @@ bool RenameByLink(const QString& from, const QString& to)
 
 bool RenameNoReplace(const QString& from, const QString& to)
 {
-    const QByteArray f = QFile::encodeName(from);
-    const QByteArray t = QFile::encodeName(to);
+    const QByteArray f = Commands::NativePath(from);
+    const QByteArray t = Commands::NativePath(to);
     if (f.isEmpty() || t.isEmpty())
         return false;
     if (renameNoReplaceSyscall(f, t) == 0)
@@ -132,9 +134,9 @@ bool RenameNoReplace(const QString& from, const QString& to)
 bool SameFile(const QString& a, const QString& b)
 {
     struct stat sa, sb;
-    if (::lstat(QFile::encodeName(a).constData(), &sa) != 0)
+    if (::lstat(Commands::NativePath(a).constData(), &sa) != 0)
         return false;
-    if (::lstat(QFile::encodeName(b).constData(), &sb) != 0)
+    if (::lstat(Commands::NativePath(b).constData(), &sb) != 0)
         return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
@@ -169,7 +171,7 @@ bool RenameInLibrary(const QString& from, const QString& to)
 
 void SetAttributesNormal(const QString& path)
 {
-    const QByteArray p = QFile::encodeName(path);
+    const QByteArray p = Commands::NativePath(path);
     struct stat st;
     if (p.isEmpty() || ::lstat(p.constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return;
@@ -179,7 +181,7 @@ void SetAttributesNormal(const QString& path)
 
 bool DeleteToTrash(const QString& path)
 {
-    const QByteArray p = QFile::encodeName(path);
+    const QByteArray p = Commands::NativePath(path);
     struct stat st;
     if (p.isEmpty() || ::lstat(p.constData(), &st) != 0)
         return false;

@@ -1,5 +1,7 @@
 #include "sound/WavLoader.h"
 
+#include "app/FileNames.h"
+
 #include <QFile>
 #include <QRegularExpression>
 #include <cmath>
@@ -51,7 +53,7 @@ std::unique_ptr<SoundBuffer> loadWav(const QString& file, int deviceRate)
         return nullptr;
     SF_INFO info {};
     std::unique_ptr<SNDFILE, SndFileCloser> f(
-        sf_open(QFile::encodeName(file).constData(), SFM_READ, &info));
+        sf_open(Commands::NativePath(file).constData(), SFM_READ, &info));
     if (!f || !isWavContainer(info.format))
         return nullptr;
     if (info.channels < 1 || info.channels > 2 || info.frames <= 0 || info.frames > maxFrames
