@@ -159,13 +159,13 @@ void LoadProgramSettings(ProgramValues& values)
         ExtractResource(values.DefaultWav, QStringLiteral("DEFAULT"), QStringLiteral("WAVE"));
 }
 
-void StoreProgramFlags(const ProgramValues& values)
+IoResult StoreProgramFlags(const ProgramValues& values)
 {
-    WriteIni(values.AppTitle, QStringLiteral("ShowEnding"), QString::number(values.ShowEnding),
-        values.IniFile);
-    WriteIni(values.AppTitle, QStringLiteral("AutoPlay"), QString::number(values.AutoPlay),
-        values.IniFile);
-    WriteIni(values.AppTitle, QStringLiteral("PhraseSync"), QString::number(values.PhraseSync),
+    // One edit: a kill between three separate writes could leave a mix of old and new flags.
+    return WriteIniKeys(values.AppTitle,
+        { { QStringLiteral("ShowEnding"), QString::number(values.ShowEnding) },
+            { QStringLiteral("AutoPlay"), QString::number(values.AutoPlay) },
+            { QStringLiteral("PhraseSync"), QString::number(values.PhraseSync) } },
         values.IniFile);
 }
 
@@ -174,9 +174,10 @@ QString ReadIni(const QString& section, const QString& key, const QString& file,
     return ProfileText::fromFile(file).value(section, key, def);
 }
 
-bool WriteIni(const QString& section, const QString& key, const QString& value, const QString& file)
+IoResult WriteIni(
+    const QString& section, const QString& key, const QString& value, const QString& file)
 {
-    return WriteIniWith(section, key, value, file, {});
+    return WriteIniKeys(section, { { key, value } }, file);
 }
 
 std::optional<qint16> ReadProfileInteger(const QString& text)
@@ -281,10 +282,18 @@ QString GetTempDir()
 {
     // Without XDG_RUNTIME_DIR (a root shell, ssh without a session) Qt would warn on every call
     // before it falls back; the private fallback below serves the same purpose quietly.
+    // A directory of the program's own inside it: fixed names such as Default.wav and the
+    // instance lock can then never be another program's files.
     QString dir;
-    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
-        dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty() || !ensurePrivateDirectory(dir, true)) {
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        if (!runtime.isEmpty() && ensurePrivateDirectory(runtime, true)) {
+            dir = runtime + QStringLiteral("/sorvanto");
+            if (!ensurePrivateDirectory(dir, false))
+                dir.clear();
+        }
+    }
+    if (dir.isEmpty()) {
         dir = QDir::tempPath() + QStringLiteral("/sorvanto-runtime-")
             + QString::number(::geteuid());
         if (!ensurePrivateDirectory(dir, false))

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/IoResult.h"
+
 #include <QString>
 #include <optional>
 
@@ -17,7 +19,7 @@ struct ProgramValues
 {
     QString AppDir; // program directory, ends with '/'
     QString AppExeName; // executable file name
-    QString TempDir; // private per-user runtime directory, ends with '/'
+    QString TempDir; // the program's private runtime directory, ends with '/'
     QString AppTitle = kAppTitle;
     QString IniFile; // AppDir + AppExeName + ".ini"
     QString WAVpath; // absolute sound directory, ends with '/'
@@ -46,8 +48,8 @@ void LoadProgramSettings(ProgramValues& values);
 // separator dropped). Ends with '/'; `appDir` when the result is not a listable directory.
 QString ResolveSoundDirectory(const QString& stored, const QString& appDir);
 
-// Writes ShowEnding, AutoPlay and PhraseSync (in that order) into IniFile; failures are silent.
-void StoreProgramFlags(const ProgramValues& values);
+// Writes ShowEnding, AutoPlay and PhraseSync (in that order) into IniFile in one atomic edit.
+IoResult StoreProgramFlags(const ProgramValues& values);
 
 // Reads one value of a profile file: case-insensitive section and key, first match wins,
 // trimmed, one pair of enclosing quotes removed, at most 2047 characters; `def` when the file,
@@ -56,9 +58,9 @@ QString ReadIni(
     const QString& section, const QString& key, const QString& file, const QString& def);
 
 // Writes one value of a profile file, editing the text in place and replacing the file
-// atomically. Returns false when the file could not be written (callers ignore it; there is
-// never a message).
-bool WriteIni(
+// atomically (see SaveFileAtomically). On failure the file is as it was and the result says
+// why.
+IoResult WriteIni(
     const QString& section, const QString& key, const QString& value, const QString& file);
 
 // The lenient number rule of profile values: blanks, tabs and line feeds ignored; sign,
@@ -78,7 +80,9 @@ bool FileExists(const QString& path);
 // The path unchanged: this platform has no short names and its names are case-sensitive.
 QString GetLongName(const QString& path);
 
-// The private per-user runtime directory, ending with '/'.
+// The program's private directory inside the user's runtime directory (<runtime>/sorvanto/),
+// made 0700 when missing; /tmp/sorvanto-runtime-<uid>/ without a usable runtime directory.
+// Ends with '/'; empty when no private directory can be had.
 QString GetTempDir();
 
 // Writes the embedded resource `name` of kind `type` (":/<type>/<name>") to `path` with an

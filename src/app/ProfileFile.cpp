@@ -2,10 +2,14 @@
 
 #include "app/FileNames.h"
 
-#include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
 #include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -204,7 +208,7 @@ ProfileText ProfileText::fromFile(const QString& path)
 {
     QByteArray bytes;
     if (!ReadRegularFile(path, bytes))
-        bytes.clear();
+        bytes.clear(); // missing, special or unreadable: every look-up gives its default
     return ProfileText(std::move(bytes));
 }
 
@@ -319,82 +323,237 @@ std::optional<QByteArray> EditProfileText(
     return out;
 }
 
-bool ReadRegularFile(const QString& path, QByteArray& out)
+IoResult ReadRegularFile(const QString& path, QByteArray& out)
 {
     out.clear();
     const QByteArray native = NativePath(path);
     if (native.isEmpty())
-        return false;
+        return IoResult::failure(ENOENT);
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
-        return false;
+        return IoResult::failure(errno);
     struct stat st
     {
     };
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    if (ok) {
+    int error = 0;
+    if (::fstat(fd, &st) != 0)
+        error = errno;
+    else if (S_ISDIR(st.st_mode))
+        error = EISDIR;
+    else if (!S_ISREG(st.st_mode))
+        error = EINVAL; // a FIFO, device or socket is no settings file
+    else if (st.st_size > kMaxProfileBytes)
+        error = EFBIG;
+    if (error == 0) {
         out.reserve(qsizetype(st.st_size));
         char buffer[65536];
         for (;;) {
             const ssize_t n = ::read(fd, buffer, sizeof buffer);
             if (n > 0) {
+                if (out.size() + n > kMaxProfileBytes) {
+                    error = EFBIG; // grew while being read
+                    break;
+                }
                 out.append(buffer, qsizetype(n));
             } else if (n == 0) {
                 break;
             } else if (errno != EINTR) {
-                ok = false;
+                error = errno;
                 break;
             }
         }
     }
     ::close(fd);
-    if (!ok)
+    if (error != 0) {
         out.clear();
-    return ok;
-}
-
-bool SaveFileAtomically(const QString& path, const QByteArray& bytes, const SaveWriter& writer)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    // QSaveFile gives the new file the old one's permissions only on some versions; set them
-    // on the temporary file so the rename publishes them together with the contents.
-    const QFileInfo old(file.fileName());
-    if (old.exists())
-        file.setPermissions(QFileInfo(old.canonicalFilePath()).permissions());
-    const bool written = writer ? writer(file, bytes) : file.write(bytes) == bytes.size();
-    if (!written) {
-        file.cancelWriting();
-        return false;
+        return IoResult::failure(error);
     }
-    return file.commit();
+    return {};
 }
 
-bool WriteIniKeys(const QString& section, const QList<std::pair<QString, QString>>& keyValues,
-    const QString& file, const SaveWriter& writer)
+namespace {
+
+// Marks the temporary files of a save: ".<name>.sorvanto-save-<pid>-<8 random characters>".
+constexpr char kTempMarker[] = ".sorvanto-save-";
+constexpr int kTempRandomLength = 8;
+
+// The file a save of `path` replaces: `path` itself, or the last target of its chain of
+// symbolic links (relative link texts resolve against the link's directory). Empty, with
+// errno set, when the chain loops or cannot be read.
+QByteArray saveTarget(const QByteArray& path)
+{
+    QByteArray current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st
+        {
+        };
+        if (::lstat(current.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return current;
+        QByteArray link(PATH_MAX, Qt::Uninitialized);
+        const ssize_t n = ::readlink(current.constData(), link.data(), size_t(link.size()));
+        if (n < 0)
+            return {};
+        if (n >= link.size()) {
+            errno = ENAMETOOLONG;
+            return {};
+        }
+        link.truncate(n);
+        if (!link.startsWith('/')) {
+            const qsizetype slash = current.lastIndexOf('/');
+            link.prepend(slash >= 0 ? current.left(slash + 1) : QByteArray());
+        }
+        current = link;
+    }
+    errno = ELOOP;
+    return {};
+}
+
+// Removes temporary files that earlier saves of `base` in `dir` left behind when their
+// process was killed. Only files of this user whose process is gone are touched: a live
+// process (of this or another program instance, or a reused process id) keeps its file.
+void removeStaleTemporaries(const QByteArray& dir, const QByteArray& base)
+{
+    const QByteArray prefix = '.' + base + kTempMarker;
+    DIR* d = ::opendir(dir.constData());
+    if (!d)
+        return;
+    const pid_t self = ::getpid();
+    while (const dirent* e = ::readdir(d)) {
+        const char* name = e->d_name;
+        if (std::strncmp(name, prefix.constData(), size_t(prefix.size())) != 0)
+            continue;
+        const char* p = name + prefix.size();
+        char* end = nullptr;
+        errno = 0;
+        const long pid = std::strtol(p, &end, 10);
+        if (errno != 0 || end == p || *end != '-' || pid <= 0 || pid == self
+            || std::strlen(end + 1) != size_t(kTempRandomLength))
+            continue;
+        if (::kill(pid_t(pid), 0) == 0 || errno != ESRCH)
+            continue;
+        struct stat st
+        {
+        };
+        if (::fstatat(::dirfd(d), name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode)
+            && st.st_uid == ::geteuid())
+            ::unlinkat(::dirfd(d), name, 0);
+    }
+    ::closedir(d);
+}
+
+QByteArray randomSuffix()
+{
+    static const char alphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray out(kTempRandomLength, Qt::Uninitialized);
+    for (char& c : out)
+        c = alphabet[QRandomGenerator::global()->bounded(int(sizeof alphabet - 1))];
+    return out;
+}
+
+IoResult writeAll(int fd, const QByteArray& bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0)
+            done += n;
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            return IoResult::failure(n < 0 ? errno : EIO);
+    }
+    return {};
+}
+
+} // namespace
+
+IoResult SaveFileAtomically(const QString& path, const QByteArray& bytes)
+{
+    const QByteArray native = NativePath(path);
+    if (native.isEmpty())
+        return IoResult::failure(ENOENT);
+    const QByteArray target = saveTarget(native);
+    if (target.isEmpty())
+        return IoResult::failure(errno);
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray dir = slash > 0 ? target.left(slash) : slash == 0 ? "/" : ".";
+    const QByteArray base = slash >= 0 ? target.mid(slash + 1) : target;
+
+    removeStaleTemporaries(dir, base);
+
+    struct stat old
+    {
+    };
+    const bool replacing = ::stat(target.constData(), &old) == 0 && S_ISREG(old.st_mode);
+
+    const QByteArray stem = dir + "/." + base + kTempMarker + QByteArray::number(::getpid()) + '-';
+    QByteArray temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = stem + randomSuffix();
+        // 0666 less the umask, as any new file of the user's gets; an existing file's own
+        // permissions are copied below.
+        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return IoResult::failure(errno);
+    }
+    if (fd < 0)
+        return IoResult::failure(EEXIST);
+
+    IoResult result;
+    if (replacing) {
+        // Failing to keep the owner (only root may give a file away) does not stop the save.
+        (void)::fchown(fd, old.st_uid, old.st_gid);
+        (void)::fchmod(fd, old.st_mode & 07777);
+    }
+    result = writeAll(fd, bytes);
+    // The data must be on disk before the name points at it, or a crash could publish an
+    // empty file. File systems that cannot sync (EINVAL) have nothing to wait for.
+    if (result && ::fsync(fd) != 0 && errno != EINVAL)
+        result = IoResult::failure(errno);
+    if (::close(fd) != 0 && result && errno != EINTR)
+        result = IoResult::failure(errno);
+    if (result && ::rename(temp.constData(), target.constData()) != 0)
+        result = IoResult::failure(errno);
+    if (!result) {
+        ::unlink(temp.constData());
+        return result;
+    }
+    // Make the rename itself durable; the new contents are in place whatever this says.
+    const int dirFd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        (void)::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return {};
+}
+
+IoResult WriteIniKeys(const QString& section, const QList<std::pair<QString, QString>>& keyValues,
+    const QString& file)
 {
     QByteArray text;
-    const QFileInfo info(file);
-    const bool existed = info.exists();
-    if (existed && !ReadRegularFile(file, text))
-        return false; // never replace a file that could not be read
+    struct stat st
+    {
+    };
+    const QByteArray native = NativePath(file);
+    const bool existed = !native.isEmpty() && ::stat(native.constData(), &st) == 0;
+    if (existed) {
+        // Never replace a file whose contents could not be read: they would be lost.
+        if (IoResult read = ReadRegularFile(file, text); !read)
+            return read;
+    } else if (errno != ENOENT) {
+        return IoResult::failure(errno);
+    }
     QByteArray edited = text;
     for (const auto& [key, value] : keyValues) {
         std::optional<QByteArray> next = EditProfileText(edited, section, key, value);
         if (!next)
-            return false;
+            return IoResult::failure(EINVAL);
         edited = std::move(*next);
     }
     if (existed && edited == text)
-        return true;
-    return SaveFileAtomically(file, edited, writer);
-}
-
-bool WriteIniWith(const QString& section, const QString& key, const QString& value,
-    const QString& file, const SaveWriter& writer)
-{
-    return WriteIniKeys(section, { { key, value } }, file, writer);
+        return {};
+    return SaveFileAtomically(file, edited);
 }
 
 } // namespace Commands

@@ -1,13 +1,12 @@
 #pragma once
 
+#include "app/IoResult.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
-#include <functional>
 #include <optional>
 #include <utility>
-
-class QIODevice;
 
 // The profile (INI) file format underneath ReadIni and WriteIni: look-ups in a file's text and
 // in-place edits that leave every other byte alone. Plain functions without shared state; GUI
@@ -41,26 +40,26 @@ private:
 std::optional<QByteArray> EditProfileText(
     const QByteArray& text, const QString& section, const QString& key, const QString& value);
 
-// Puts the new contents into the temporary file of an atomic save; false abandons the save.
-using SaveWriter = std::function<bool(QIODevice& device, const QByteArray& bytes)>;
+// Profile files larger than this read as unreadable: no settings file is anywhere near it,
+// and a sparse or runaway file must not take the program's memory.
+constexpr qint64 kMaxProfileBytes = qint64(64) << 20;
 
-// Replaces the file at `path` by `bytes` atomically (temporary file beside it, flushed, renamed
-// over the old one), keeping the old file's permissions and writing through a symbolic link.
-// `writer` defaults to a plain write. A missing directory is not created. False on failure, and
-// then the old file is untouched.
-bool SaveFileAtomically(
-    const QString& path, const QByteArray& bytes, const SaveWriter& writer = {});
-
-// WriteIni with the bytes going through `writer`; see WriteIni in Commands.h.
-bool WriteIniWith(const QString& section, const QString& key, const QString& value,
-    const QString& file, const SaveWriter& writer);
+// Replaces the file at `path` by `bytes` atomically: a new file beside it (hidden, named after
+// it and this process), written, flushed to disk and renamed over the old one, keeping the old
+// file's permissions and writing through a symbolic link to its target. Every step is checked;
+// on any failure the old file stays byte for byte and the new one is removed. Leftovers of
+// earlier saves of the same file by processes that no longer run are removed first. A missing
+// directory is not created.
+IoResult SaveFileAtomically(const QString& path, const QByteArray& bytes);
 
 // Sets several keys of one section, in the given order, with one atomic write: the same text
-// as that many WriteIni calls, but never half of them. False when nothing was written.
-bool WriteIniKeys(const QString& section, const QList<std::pair<QString, QString>>& keyValues,
-    const QString& file, const SaveWriter& writer = {});
+// as that many WriteIni calls, but never half of them. EINVAL when a name or value cannot be
+// stored; the read error when an existing file cannot be read (it is never replaced then).
+IoResult WriteIniKeys(const QString& section, const QList<std::pair<QString, QString>>& keyValues,
+    const QString& file);
 
-// Reads the whole regular file at `path` into `out` without blocking on FIFOs or devices.
-bool ReadRegularFile(const QString& path, QByteArray& out);
+// Reads the whole regular file at `path` into `out` without blocking on FIFOs or devices;
+// files larger than kMaxProfileBytes fail with EFBIG.
+IoResult ReadRegularFile(const QString& path, QByteArray& out);
 
 } // namespace Commands

@@ -5,6 +5,7 @@
 #include "app/Placement.h"
 #include "dialogs/frmDirSelect.h"
 #include "library/PhraseListHost.h"
+#include "manage/Notices.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -155,9 +156,21 @@ void frmSettings::Command3_Click()
     QPointer<frmSettings> self(this);
     QString path = txtPath->text();
     m_values.WAVpath = Commands::AddBackslash(path);
-    Commands::WriteIni(m_values.AppTitle, QStringLiteral("WAVpath"),
-        storedForm(m_values.WAVpath, m_values.AppDir), m_values.IniFile);
+    const Commands::IoResult stored = Commands::WriteIni(m_values.AppTitle,
+        QStringLiteral("WAVpath"), storedForm(m_values.WAVpath, m_values.AppDir), m_values.IniFile);
     m_host.refreshPhraseLists();
-    if (self)
-        close();
+    if (!self)
+        return;
+    // The program uses the new directory either way; the user must know that the next start
+    // will not.
+    if (!stored) {
+        Commands::ShowNotice(this,
+            QStringLiteral("The sound directory could not be stored in '") + m_values.IniFile
+                + QStringLiteral("':\r\n") + stored.reason()
+                + QStringLiteral(".\r\nIt is used until the program ends."),
+            Commands::NoticeExclamation);
+        if (!self)
+            return;
+    }
+    close();
 }

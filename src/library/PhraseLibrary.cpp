@@ -137,22 +137,41 @@ std::array<QStringList, 3> SplitIntoColumns(const QStringList& names, qint16 sho
 
 QString ResolveInDirectory(const QString& dir, const QString& name)
 {
-    QString exact = dir + name;
-    struct stat st
-    {
-    };
-    if (::lstat(Commands::NativePath(exact).constData(), &st) == 0 || errno != ENOENT)
-        return exact;
+    const QString exact = dir + name;
     if (name.isEmpty() || name.contains(QLatin1Char('/')))
         return exact;
-    // Several entries may differ from `name` only in case: take the first by exact name, so
-    // the answer does not depend on the order of the directory.
+    const auto isRegular = [](int fd, const char* entry) {
+        struct stat st
+        {
+        };
+        return ::fstatat(fd, entry, &st, 0) == 0 && S_ISREG(st.st_mode);
+    };
+    {
+        struct stat st
+        {
+        };
+        if (::stat(Commands::NativePath(exact).constData(), &st) == 0 && S_ISREG(st.st_mode))
+            return exact;
+    }
+    // Among the regular files whose names match without regard to case, the one that keeps the
+    // longest run of `name`'s own spelling from its start wins: the text a list entry shows is
+    // spelled exactly, only what was added to it (".wav", ".ini") may differ in case. So the
+    // entry foo_1 of foo_1.WAV finds that file even beside Foo_1.wav. Ties go to the first by
+    // exact name, so the answer never depends on the order of the directory.
     QString best;
-    forEachEntry(dir, [&](int, const dirent* e) {
+    qsizetype bestRun = -1;
+    forEachEntry(dir, [&](int fd, const dirent* e) {
         const QString candidate = Commands::PathFromNative(QByteArray(e->d_name));
-        if (candidate.compare(name, Qt::CaseInsensitive) == 0
-            && (best.isEmpty() || candidate < best))
+        if (candidate.size() != name.size() || candidate.compare(name, Qt::CaseInsensitive) != 0
+            || !isRegular(fd, e->d_name))
+            return;
+        qsizetype run = 0;
+        while (run < name.size() && candidate.at(run) == name.at(run))
+            ++run;
+        if (run > bestRun || (run == bestRun && candidate < best)) {
             best = candidate;
+            bestRun = run;
+        }
     });
     return best.isEmpty() ? exact : dir + best;
 }
@@ -192,7 +211,7 @@ SetSettings ReadSetSettings(const QString& file, const QString& section)
     return s;
 }
 
-void WriteSetSettings(const QString& file, const QString& section, const SetValues& values)
+IoResult WriteSetSettings(const QString& file, const QString& section, const SetValues& values)
 {
     QList<std::pair<QString, QString>> keys;
     for (int c = 0; c < 3; ++c) {
@@ -203,7 +222,7 @@ void WriteSetSettings(const QString& file, const QString& section, const SetValu
     for (int c = 0; c < 3; ++c)
         keys.append({ QStringLiteral("Mute") + QString::number(c + 1),
             values.Mute[size_t(c)] ? QStringLiteral("1") : QStringLiteral("0") });
-    WriteIniKeys(section, keys, file);
+    return WriteIniKeys(section, keys, file);
 }
 
 } // namespace Commands

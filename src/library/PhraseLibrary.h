@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/IoResult.h"
+
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -37,8 +39,10 @@ private:
 // other entry goes into all three.
 std::array<QStringList, 3> SplitIntoColumns(const QStringList& names, qint16 showEnding);
 
-// The existing entry of `dir` that matches `name` exactly, else one that matches it without
-// regard to case, else `name` itself. Returns a path (dir + name).
+// The regular file (or link to one) of `dir` named `name` exactly, else the regular file whose
+// name matches it without regard to case and keeps the longest run of its exact spelling from
+// the start, else `name` itself. Special files and directories are never chosen. Returns a
+// path (dir + name).
 QString ResolveInDirectory(const QString& dir, const QString& name);
 
 // WAVpath + entry, with ".wav" appended when the entry does not end in it (any case),
@@ -69,7 +73,8 @@ struct SetValues
     std::array<bool, 3> Mute {};
 };
 
-// Writes the nine keys in their order (Level1, Pan1, ..., Mute3); every write is attempted.
-void WriteSetSettings(const QString& file, const QString& section, const SetValues& values);
+// Writes the nine keys in their order (Level1, Pan1, ..., Mute3) in one atomic edit; on
+// failure the file is as it was and the result says why.
+IoResult WriteSetSettings(const QString& file, const QString& section, const SetValues& values);
 
 } // namespace Commands

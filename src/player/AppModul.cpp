@@ -132,6 +132,9 @@ int Main(int argc, char** argv)
     if (!instance.isFirst())
         return 0;
 
+    // A file-size limit (ulimit -f) must make a write fail, which every save handles, rather
+    // than kill the program with SIGXFSZ.
+    ::signal(SIGXFSZ, SIG_IGN);
     CloseOnTermination termination;
     Commands::ProgramValues values;
     Commands::InitPaths(values);

@@ -290,8 +290,16 @@ void mnuSave_Click(Form1& form)
         values.Pan[c] = form.panKnob(c)->Value();
         values.Mute[c] = form.muteButton(c)->Value();
     }
-    Commands::WriteSetSettings(
-        Commands::SetSettingsFileFromEntry(v.WAVpath, entry), v.AppTitle, values);
+    const QString file = Commands::SetSettingsFileFromEntry(v.WAVpath, entry);
+    const Commands::IoResult saved = Commands::WriteSetSettings(file, v.AppTitle, values);
+    if (!saved) {
+        // "Settings saved." would be a lie: say which file and why, and leave it as it was.
+        Commands::ShowNotice(&form,
+            QStringLiteral("The settings could not be saved in '") + file + QStringLiteral("':\r\n")
+                + saved.reason() + QLatin1Char('.'),
+            Commands::NoticeExclamation, QString());
+        return;
+    }
 
     const QString text = QStringList {
         QStringLiteral("This function makes it possible to save the current"),

@@ -1,15 +1,22 @@
 #pragma once
 
-// Small helpers for tests on real files: whole-file reads and writes, and a way to meet
-// permission checks while the tests run as root.
+// Small helpers for tests on real files: whole-file reads and writes, a way to meet
+// permission checks while the tests run as root, and real write failures: a file-size limit
+// (EFBIG, for anyone) and a small file system of its own (ENOSPC, EROFS, another device; needs
+// the right to mount, so tests that use it skip without).
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QString>
 
+#include <QTemporaryDir>
+
+#include <csignal>
 #include <cstring>
 #include <linux/capability.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -75,6 +82,84 @@ private:
     __user_cap_data_struct m_saved[2] {};
     bool m_dropped = false;
     bool m_active = false;
+};
+
+// While it lives, no file of this process may grow beyond `bytes`: a write past it fails with
+// EFBIG instead of raising SIGXFSZ, as on a disk that has run full. The old limit and signal
+// disposition come back at the end.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_previous = ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        ::signal(SIGXFSZ, m_previous);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit m_saved {};
+    sighandler_t m_previous = SIG_DFL;
+};
+
+// A tmpfs of `kilobytes` mounted on a temporary directory while it lives: its own device, a
+// size that can run full, and a read-only remount. mounted() is false where this process may
+// not mount; such tests skip.
+class ScratchFileSystem
+{
+public:
+    explicit ScratchFileSystem(int kilobytes = 256)
+    {
+        if (!m_dir.isValid())
+            return;
+        const QByteArray options = "size=" + QByteArray::number(kilobytes) + "k,mode=0755";
+        m_mounted = ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0,
+                        options.constData())
+            == 0;
+    }
+    ~ScratchFileSystem()
+    {
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
+    }
+    ScratchFileSystem(const ScratchFileSystem&) = delete;
+    ScratchFileSystem& operator=(const ScratchFileSystem&) = delete;
+
+    bool mounted() const { return m_mounted; }
+    // The mount point, without a trailing '/'.
+    QString path() const { return m_dir.path(); }
+    // Fills the file system to the last byte with one file, so that the next write fails
+    // with ENOSPC.
+    void fill()
+    {
+        QFile f(m_dir.filePath(QStringLiteral("filler")));
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return;
+        const QByteArray block(4096, 'f');
+        while (f.write(block) == block.size()) { }
+        const QByteArray byte(1, 'f');
+        while (f.write(byte) == 1) { }
+    }
+    // Makes the file system read-only (EROFS for every change, root's included).
+    bool makeReadOnly()
+    {
+        return ::mount(nullptr, QFile::encodeName(m_dir.path()).constData(), nullptr,
+                   MS_REMOUNT | MS_RDONLY, nullptr)
+            == 0;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    bool m_mounted = false;
 };
 
 } // namespace FileTestKit

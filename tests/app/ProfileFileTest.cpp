@@ -10,7 +10,10 @@
 
 #include <gtest/gtest.h>
 #include <optional>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace Commands;
 using FileTestKit::entriesOf;
@@ -223,47 +226,128 @@ TEST(WriteIni, RefusesWhatWouldChangeTheFileStructure)
     }
 }
 
-TEST(WriteIni, InjectedWriteFailureLeavesTheOldFileWhole)
+// Real write failures at every stage of a save: the old file stays byte for byte, nothing of
+// the attempt is left behind, and the result names the system's reason.
+TEST(WriteIni, AFailedWriteLeavesTheOldFileWholeAndSaysWhy)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("t.ini"));
     const QByteArray before = "[S]\nK=1\n" + QByteArray(100000, 'x') + "\n";
     writeAll(path, before);
-    // The failure strikes half way through the new contents, as a full disk would.
-    const SaveWriter failing = [](QIODevice& device, const QByteArray& bytes) {
-        device.write(bytes.left(bytes.size() / 2));
-        return false;
-    };
-    EXPECT_FALSE(
-        WriteIniWith(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("2"), path, failing));
+    {
+        // Half of the new contents fit: as a disk that runs full in the middle of the write.
+        FileTestKit::FileSizeLimit limit(50000);
+        const IoResult r
+            = WriteIni(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("2"), path);
+        EXPECT_FALSE(r);
+        EXPECT_EQ(r.error(), EFBIG);
+        EXPECT_EQ(r.reason(), QStringLiteral("File too large"));
+        // The same failure when the file is new leaves nothing behind.
+        FileTestKit::FileSizeLimit tiny(4);
+        EXPECT_FALSE(WriteIni(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("2"),
+            dir.filePath(QStringLiteral("new.ini"))));
+    }
     EXPECT_EQ(readAll(path), before);
     EXPECT_EQ(entriesOf(dir.path()), QStringList { QStringLiteral("t.ini") });
 
-    // The same failure when the file is new leaves nothing behind.
-    const QString fresh = dir.filePath(QStringLiteral("new.ini"));
-    EXPECT_FALSE(WriteIniWith(
-        QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("2"), fresh, failing));
-    EXPECT_FALSE(QFileInfo::exists(fresh));
-    EXPECT_EQ(entriesOf(dir.path()), QStringList { QStringLiteral("t.ini") });
+    FileTestKit::ScratchFileSystem disk(64);
+    if (!disk.mounted())
+        GTEST_SKIP() << "cannot mount a scratch file system here";
+    const QString onDisk = disk.path() + QStringLiteral("/t.ini");
+    writeAll(onDisk, "[S]\nK=1\n");
+    disk.fill();
+    IoResult r = WriteIni(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("2"), onDisk);
+    EXPECT_EQ(r.error(), ENOSPC);
+    EXPECT_EQ(r.reason(), QStringLiteral("No space left on device"));
+    EXPECT_EQ(readAll(onDisk), QByteArray("[S]\nK=1\n"));
+    EXPECT_EQ(entriesOf(disk.path()), (QStringList { "filler", "t.ini" }));
+
+    ASSERT_TRUE(disk.makeReadOnly());
+    r = WriteIni(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("2"), onDisk);
+    EXPECT_EQ(r.error(), EROFS);
+    EXPECT_EQ(readAll(onDisk), QByteArray("[S]\nK=1\n"));
 }
+
+// Counts the files renamed into `dir` while it lives (each atomic save publishes once).
+class PublishCounter
+{
+public:
+    explicit PublishCounter(const QString& dir)
+        : m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        if (m_fd >= 0)
+            ::inotify_add_watch(m_fd, QFile::encodeName(dir).constData(), IN_MOVED_TO);
+    }
+    ~PublishCounter() { ::close(m_fd); }
+    int count() const
+    {
+        int n = 0;
+        alignas(inotify_event) char buffer[4096];
+        for (;;) {
+            const ssize_t got = ::read(m_fd, buffer, sizeof buffer);
+            if (got <= 0)
+                return n;
+            for (ssize_t i = 0; i < got;) {
+                const auto* e = reinterpret_cast<const inotify_event*>(buffer + i);
+                ++n;
+                i += ssize_t(sizeof(inotify_event) + e->len);
+            }
+        }
+    }
+
+private:
+    int m_fd;
+};
 
 TEST(WriteIni, SeveralKeysGoInOneWrite)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("t.ini"));
     writeAll(path, "[S]\nB=old\n");
-    int writes = 0;
-    const SaveWriter counting = [&](QIODevice& device, const QByteArray& bytes) {
-        ++writes;
-        return device.write(bytes) == bytes.size();
-    };
+    PublishCounter published(dir.path());
     EXPECT_TRUE(WriteIniKeys(QStringLiteral("S"),
         { { QStringLiteral("A"), QStringLiteral("1") },
             { QStringLiteral("B"), QStringLiteral("2") },
             { QStringLiteral("C"), QStringLiteral("3") } },
-        path, counting));
-    EXPECT_EQ(writes, 1);
+        path));
+    EXPECT_EQ(published.count(), 1);
     EXPECT_EQ(readAll(path), QByteArray("[S]\nB=2\nA=1\nC=3\n"));
+
+    // The three option flags at shutdown are one edit too.
+    ProgramValues v;
+    v.IniFile = path;
+    v.ShowEnding = 1;
+    v.AutoPlay = 0;
+    v.PhraseSync = 0;
+    EXPECT_TRUE(StoreProgramFlags(v));
+    EXPECT_EQ(published.count(), 1);
+    EXPECT_EQ(ReadIni(v.AppTitle, QStringLiteral("PhraseSync"), path, {}), QStringLiteral("0"));
+}
+
+// A save killed half way leaves its temporary file; the next save of the same file removes it
+// when its process is gone, and touches nothing else.
+TEST(WriteIni, LeftoversOfKilledSavesGoAtTheNextSave)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.ini"));
+    writeAll(path, "[S]\nK=1\n");
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0); // its process id names no process now
+    const QString dead = QStringLiteral(".t.ini.sorvanto-save-%1-abcd1234").arg(child);
+    const QString alive = QStringLiteral(".t.ini.sorvanto-save-%1-abcd1234").arg(::getppid());
+    const QString otherFile = QStringLiteral(".u.ini.sorvanto-save-%1-abcd1234").arg(child);
+    for (const QString& name : { dead, alive, otherFile, QStringLiteral("t.ini.backup") })
+        writeAll(dir.filePath(name), "half");
+
+    EXPECT_TRUE(WriteIni(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("2"), path));
+    QStringList expected { alive, otherFile, QStringLiteral("t.ini"),
+        QStringLiteral("t.ini.backup") };
+    expected.sort();
+    EXPECT_EQ(entriesOf(dir.path()), expected);
+    EXPECT_EQ(readAll(path), QByteArray("[S]\nK=2\n"));
 }
 
 TEST(WriteIni, MissingDirectoryIsNotCreated)
@@ -378,4 +462,33 @@ TEST(ProfileBadInput, GarbageHugeAndOddFilesAreHandled)
         QStringLiteral("d"));
     EXPECT_TRUE(WriteIni(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("9"), path));
     EXPECT_EQ(readAll(path), bytes("\xEF\xBB\xBF[S]\0\n\0K=1\nK=9\n[S]\nK=2\n[s]\nK=3\n"));
+}
+
+// Files that are no settings file: a reader gets the defaults at once (no blocking open of a
+// FIFO, no attempt to hold a sparse 100 GB file in memory), and a writer never replaces them.
+TEST(ProfileBadInput, SpecialAndHugeFilesReadAsMissingAndAreNeverReplaced)
+{
+    QTemporaryDir dir;
+    const QString s = QStringLiteral("Vorn's Sorvanto");
+    const QString fifo = dir.filePath(QStringLiteral("pipe.ini"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_EQ(
+        ReadIni(s, QStringLiteral("Level1"), fifo, QStringLiteral("80")), QStringLiteral("80"));
+    EXPECT_EQ(WriteIni(s, QStringLiteral("Level1"), QStringLiteral("70"), fifo).error(), EINVAL);
+    EXPECT_TRUE(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
+
+    const QString huge = dir.filePath(QStringLiteral("huge.ini"));
+    writeAll(huge, "[Vorn's Sorvanto]\nLevel1=60\n");
+    ASSERT_EQ(::truncate(QFile::encodeName(huge).constData(), qint64(100) << 30), 0);
+    EXPECT_EQ(
+        ReadIni(s, QStringLiteral("Level1"), huge, QStringLiteral("80")), QStringLiteral("80"));
+    EXPECT_EQ(WriteIni(s, QStringLiteral("Level1"), QStringLiteral("70"), huge).error(), EFBIG);
+    EXPECT_EQ(QFileInfo(huge).size(), qint64(100) << 30);
+
+    const QString folder = dir.filePath(QStringLiteral("folder.ini"));
+    ASSERT_TRUE(QDir().mkdir(folder));
+    EXPECT_EQ(
+        ReadIni(s, QStringLiteral("Level1"), folder, QStringLiteral("80")), QStringLiteral("80"));
+    EXPECT_EQ(WriteIni(s, QStringLiteral("Level1"), QStringLiteral("70"), folder).error(), EISDIR);
+    EXPECT_TRUE(QFileInfo(folder).isDir());
 }

@@ -101,6 +101,38 @@ TEST(GetTempDir, IsPrivateToTheUser)
     EXPECT_EQ(st.st_mode & 077, 0u);
 }
 
+// The program's own directory inside the runtime directory: a name planted there that is not
+// a private directory of this user is never used.
+TEST(GetTempDir, IsADirectoryOfTheProgramsOwnInTheRuntimeDirectory)
+{
+    QTemporaryDir runtime;
+    ASSERT_TRUE(runtime.isValid());
+    ::chmod(QFile::encodeName(runtime.path()).constData(), 0700);
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    const bool had = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    const QString own = GetTempDir();
+    EXPECT_EQ(own, runtime.path() + QStringLiteral("/sorvanto/"));
+    struct stat st
+    {
+    };
+    ASSERT_EQ(::lstat(QFile::encodeName(own).constData(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+
+    // A link planted in its place (to a directory another program uses) is refused.
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(QDir(own).removeRecursively());
+    ASSERT_TRUE(QFile::link(elsewhere.path(), runtime.path() + QStringLiteral("/sorvanto")));
+    const QString fallback = GetTempDir();
+    EXPECT_FALSE(fallback.startsWith(runtime.path())) << fallback.toStdString();
+    EXPECT_FALSE(fallback.startsWith(elsewhere.path())) << fallback.toStdString();
+    if (had)
+        qputenv("XDG_RUNTIME_DIR", saved);
+    else
+        qunsetenv("XDG_RUNTIME_DIR");
+}
+
 TEST(ExtractResource, WritesTheClipOnceAndNeverThroughALink)
 {
     QTemporaryDir dir;

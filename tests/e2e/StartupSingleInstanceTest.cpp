@@ -13,8 +13,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sys/resource.h>
 
 namespace {
 
@@ -48,9 +50,11 @@ protected:
         }
     }
 
-    QProcess* launch(const QStringList& arguments = {})
+    QProcess* launch(const QStringList& arguments = {}, const std::function<void()>& inChild = {})
     {
         auto process = std::make_unique<QProcess>();
+        if (inChild)
+            process->setChildProcessModifier(inChild);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -90,7 +94,7 @@ protected:
     // has read its settings) and its files have stopped changing.
     bool waitUntilSettled(QProcess* process)
     {
-        const QString clip = runtimeDir + QStringLiteral("/Default.wav");
+        const QString clip = runtimeDir + QStringLiteral("/sorvanto/Default.wav");
         if (!QTest::qWaitFor(
                 [&] { return QFile::exists(clip) || process->state() == QProcess::NotRunning; },
                 kStartTimeoutMs))
@@ -178,4 +182,35 @@ TEST_F(StartupE2E, StoredFlagsSurviveARestartUnchanged)
     // Existing keys keep their place; the file keeps its line ends.
     EXPECT_EQ(ini.readAll(),
         QByteArray("[Vorn's Sorvanto]\r\nPhraseSync=0\r\nShowEnding=1\r\nAutoPlay=0\r\n"));
+}
+
+// Ending the program on a full disk: the flags cannot be stored, and the settings file stays
+// exactly as it was, with no temporary file left beside it. The program is not killed by the
+// size limit's signal either: it ends normally.
+TEST_F(StartupE2E, ShutdownOnAFullDiskLeavesTheSettingsFileByteForByte)
+{
+    const QString ini = programDir + QStringLiteral("/sorvanto.ini");
+    const QByteArray before
+        = "[Vorn's Sorvanto]\nAutoPlay=1\n; " + QByteArray(3000, 'x') + "\nShowEnding=7\n";
+    {
+        QFile f(ini);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(before);
+    }
+    // The default clip (under 1 kB) fits; a new settings file of over 3 kB does not.
+    QProcess* program = launch({}, [] {
+        rlimit limit { 2048, 2048 };
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    ASSERT_TRUE(program->waitForStarted(kStartTimeoutMs));
+    ASSERT_TRUE(waitUntilSettled(program)) << "the program did not come up";
+    ::kill(pid_t(program->processId()), SIGTERM);
+    ASSERT_TRUE(program->waitForFinished(kStartTimeoutMs));
+    EXPECT_EQ(program->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program->exitCode(), 0);
+    QFile f(ini);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+    EXPECT_EQ(QDir(programDir).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+        (QStringList { "sorvanto", "sorvanto.ini" }));
 }

@@ -2,6 +2,7 @@
 // tolerance, and the set settings file.
 #include "library/PhraseLibrary.h"
 #include "app/Commands.h"
+#include "app/FileNames.h"
 #include "app/FileTestKit.h"
 
 #include <QDir>
@@ -168,6 +169,58 @@ TEST_F(SoundDir, EntriesResolveWithoutRegardToCase)
         dir() + QStringLiteral("Intro.INI"));
     EXPECT_EQ(ResolveInDirectory(dir() + QStringLiteral("missing/"), QStringLiteral("x")),
         dir() + QStringLiteral("missing/x"));
+}
+
+// Several files match an entry without regard to case: the one that keeps the entry's own
+// spelling longest wins, and only regular files (or links to them) are ever chosen.
+TEST_F(SoundDir, EntriesResolveToTheFileTheyWereListedFor)
+{
+    touch(QStringLiteral("Foo_1.wav"));
+    touch(QStringLiteral("foo_1.WAV"));
+    touch(QStringLiteral("X_2.WAV"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir() + QStringLiteral("X_2.wav")).constData(), 0600), 0);
+    touch(QStringLiteral("Y_3.wAV"));
+    ASSERT_TRUE(QDir().mkdir(dir() + QStringLiteral("Y_3.wav")));
+    touch(QStringLiteral("z.WAV"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("z.WAV"), dir() + QStringLiteral("zz.wav")));
+    ASSERT_TRUE(QFile::link(QStringLiteral("nowhere"), dir() + QStringLiteral("gone.wav")));
+
+    EXPECT_EQ(
+        PhrasePathFromEntry(dir(), QStringLiteral("foo_1")), dir() + QStringLiteral("foo_1.WAV"));
+    EXPECT_EQ(
+        PhrasePathFromEntry(dir(), QStringLiteral("Foo_1")), dir() + QStringLiteral("Foo_1.wav"));
+    EXPECT_EQ(PhrasePathFromEntry(dir(), QStringLiteral("X_2")), dir() + QStringLiteral("X_2.WAV"));
+    EXPECT_EQ(PhrasePathFromEntry(dir(), QStringLiteral("Y_3")), dir() + QStringLiteral("Y_3.wAV"));
+    EXPECT_EQ(PhrasePathFromEntry(dir(), QStringLiteral("zz")), dir() + QStringLiteral("zz.wav"));
+    // Nothing regular matches: the name itself, which every caller then fails on.
+    EXPECT_EQ(
+        PhrasePathFromEntry(dir(), QStringLiteral("gone")), dir() + QStringLiteral("gone.wav"));
+}
+
+// File names are bytes: every byte string the system can hand out comes back unchanged, and
+// names that are UTF-8 read as the text they spell.
+TEST(FileNames, EveryNameRoundTripsAndUtf8ReadsAsText)
+{
+    for (int b = 1; b < 256; ++b) {
+        const QByteArray one(1, char(b));
+        EXPECT_EQ(NativePath(PathFromNative(one)), one) << b;
+    }
+    const QByteArray cases[] = {
+        "Caf\xE9_1.wav", // Latin-1
+        "\xC0\x80", // overlong NUL
+        "\xED\xA0\x80", // an encoded surrogate
+        "\xF4\x90\x80\x80", // beyond U+10FFFF
+        "\xE2\x82", // cut short
+        "\xF0\x9F\x8E\xB5 loop.wav", // a valid four-byte character
+        "\xC3\xA9\xE9", // valid, then not
+    };
+    for (const QByteArray& c : cases)
+        EXPECT_EQ(NativePath(PathFromNative(c)), c) << c.toHex().toStdString();
+    EXPECT_EQ(PathFromNative("Caf\xC3\xA9"), QStringLiteral("Caf\u00E9"));
+    EXPECT_EQ(PathFromNative("\xF0\x9F\x8E\xB5"), QString::fromUtf8("\xF0\x9F\x8E\xB5"));
+    EXPECT_EQ(NativePath(QStringLiteral("Caf\u00E9")), QByteArray("Caf\xC3\xA9"));
+    // A byte that is not UTF-8 is not mistaken for the character of the same number.
+    EXPECT_NE(PathFromNative("Caf\xE9"), QStringLiteral("Caf\u00E9"));
 }
 
 TEST(SetSettingsFileFromEntry, DerivesTheSetName)
