@@ -159,7 +159,7 @@ void frmSettings::Command3_Click()
     const Commands::IoResult stored = Commands::WriteIni(m_values.AppTitle,
         QStringLiteral("WAVpath"), storedForm(m_values.WAVpath, m_values.AppDir), m_values.IniFile);
     m_host.refreshPhraseLists();
-    if (!self)
+    if (!self || m_host.unloaded())
         return;
     // The program uses the new directory either way; the user must know that the next start
     // will not.

@@ -29,4 +29,8 @@ public:
     virtual void refreshPhraseLists() = 0;
     // The main window, parent of the dialogs and message boxes.
     virtual QWidget* hostWindow() = 0;
+    // True once the main window has closed and the program is ending: a handler that let
+    // events run (a question, processed events) must then stop without touching a file or a
+    // channel.
+    virtual bool unloaded() const = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "app/FileNames.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -20,6 +21,8 @@
 #endif
 
 namespace FileOps {
+
+using Commands::IoResult;
 
 namespace {
 
@@ -76,30 +79,6 @@ bool otherEntryMatches(const QString& dir, const QString& name, const QString& e
             return true;
     }
     return false;
-}
-
-// Makes sure the user's trash (Trash with files/ and info/ in the data directory) exists as
-// directories and returns its device. Empty when it cannot be had: QFile::moveToTrash would
-// then put the file into files/ of the current directory instead.
-std::optional<dev_t> establishHomeTrash()
-{
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (data.isEmpty() || !QDir().mkpath(data))
-        return std::nullopt;
-    const QString trash = data + QStringLiteral("/Trash");
-    std::optional<dev_t> device;
-    for (const QString& dir :
-        { trash, trash + QStringLiteral("/files"), trash + QStringLiteral("/info") }) {
-        const QByteArray d = Commands::NativePath(dir);
-        if (::mkdir(d.constData(), 0700) != 0 && errno != EEXIST)
-            return std::nullopt;
-        struct stat st;
-        if (::lstat(d.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
-            return std::nullopt;
-        if (!device)
-            device = st.st_dev;
-    }
-    return device;
 }
 
 } // namespace
@@ -179,29 +158,190 @@ void SetAttributesNormal(const QString& path)
         (void)::chmod(p.constData(), (st.st_mode & 07777) | S_IWUSR);
 }
 
-bool DeleteToTrash(const QString& path)
+namespace {
+
+// Makes `path` a directory of this user that nobody else may enter, unless it exists as one.
+// A symbolic link or another user's directory is refused (ENOTDIR / EPERM).
+IoResult ensureTrashDirectory(const QByteArray& path, bool mustBeOwn)
+{
+    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
+        return IoResult::failure(errno);
+    struct stat st
+    {
+    };
+    if (::lstat(path.constData(), &st) != 0)
+        return IoResult::failure(errno);
+    if (!S_ISDIR(st.st_mode))
+        return IoResult::failure(ENOTDIR);
+    if (mustBeOwn && st.st_uid != ::geteuid())
+        return IoResult::failure(EPERM);
+    return {};
+}
+
+// A trash can: its files/ and info/ directories, and how its .trashinfo files name the
+// original (absolute, or relative to `topdir` for a trash at the top of a file system).
+struct TrashCan
+{
+    QByteArray root;
+    QByteArray topdir; // empty for the home trash
+};
+
+IoResult openTrashCan(const QByteArray& root, bool mustBeOwn, TrashCan& can, QByteArray topdir)
+{
+    for (const QByteArray& dir : { root, root + "/files", root + "/info" }) {
+        if (IoResult r = ensureTrashDirectory(dir, mustBeOwn); !r)
+            return r;
+    }
+    can.root = root;
+    can.topdir = std::move(topdir);
+    return {};
+}
+
+// The device of `path`, or of its nearest existing ancestor.
+std::optional<dev_t> deviceOf(QByteArray path)
+{
+    for (;;) {
+        struct stat st
+        {
+        };
+        if (::stat(path.constData(), &st) == 0)
+            return st.st_dev;
+        const qsizetype slash = path.lastIndexOf('/');
+        if (slash <= 0)
+            return std::nullopt;
+        path.truncate(slash);
+    }
+}
+
+// The mount point of the file system that holds `dir` (an existing absolute directory).
+QByteArray topDirectoryOf(const QByteArray& dir, dev_t device)
+{
+    QByteArray top = dir;
+    while (top.size() > 1) {
+        const qsizetype slash = top.lastIndexOf('/');
+        const QByteArray parent = slash <= 0 ? QByteArray("/") : top.left(slash);
+        struct stat st
+        {
+        };
+        if (::stat(parent.constData(), &st) != 0 || st.st_dev != device)
+            break;
+        top = parent;
+    }
+    return top;
+}
+
+// The trash that takes a file of `device` in `dir`: the user's home trash on its own file
+// system; elsewhere the file system's shared .Trash/<uid> (a sticky directory that is no
+// link) or its .Trash-<uid>. Files are never copied across file systems.
+IoResult findTrashCan(const QByteArray& dir, dev_t device, TrashCan& can)
+{
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (!data.isEmpty()) {
+        const QByteArray home = Commands::NativePath(data) + "/Trash";
+        const std::optional<dev_t> homeDevice = deviceOf(home);
+        if (homeDevice && *homeDevice == device) {
+            // The data directory itself may still be missing on a new account.
+            const QByteArray native = Commands::NativePath(data);
+            for (qsizetype i = native.indexOf('/', 1); i > 0; i = native.indexOf('/', i + 1))
+                ::mkdir(native.left(i).constData(), 0700);
+            ::mkdir(native.constData(), 0700);
+            return openTrashCan(home, true, can, {});
+        }
+    }
+    const QByteArray top = topDirectoryOf(dir, device);
+    const QByteArray base = top == "/" ? QByteArray() : top;
+    const QByteArray uid = QByteArray::number(::geteuid());
+    struct stat shared
+    {
+    };
+    const QByteArray sharedTrash = base + "/.Trash";
+    if (::lstat(sharedTrash.constData(), &shared) == 0 && S_ISDIR(shared.st_mode)
+        && (shared.st_mode & S_ISVTX)) {
+        if (openTrashCan(sharedTrash + '/' + uid, true, can, top))
+            return {};
+    }
+    return openTrashCan(base + "/.Trash-" + uid, true, can, top);
+}
+
+QByteArray trashInfo(const TrashCan& can, const QByteArray& original)
+{
+    QByteArray path = original;
+    if (!can.topdir.isEmpty()) {
+        const QByteArray prefix = can.topdir == "/" ? QByteArray("/") : can.topdir + '/';
+        if (path.startsWith(prefix))
+            path = path.mid(prefix.size());
+    }
+    return "[Trash Info]\nPath=" + path.toPercentEncoding("/") + "\nDeletionDate="
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toLatin1()
+        + '\n';
+}
+
+} // namespace
+
+IoResult MoveToTrash(const QString& path)
+{
+    QByteArray p = Commands::NativePath(path);
+    if (p.isEmpty())
+        return IoResult::failure(ENOENT);
+    if (!p.startsWith('/'))
+        p = Commands::NativePath(QDir::currentPath()) + '/' + p;
+    struct stat st
+    {
+    };
+    if (::lstat(p.constData(), &st) != 0)
+        return IoResult::failure(errno);
+    if (S_ISDIR(st.st_mode))
+        return IoResult::failure(EISDIR);
+    const qsizetype slash = p.lastIndexOf('/');
+    const QByteArray dir = slash == 0 ? QByteArray("/") : p.left(slash);
+    const QByteArray name = p.mid(slash + 1);
+
+    TrashCan can;
+    if (IoResult r = findTrashCan(dir, st.st_dev, can); !r)
+        return r;
+
+    const QByteArray info = trashInfo(can, p);
+    for (int n = 1; n < 10000; ++n) {
+        const QByteArray trashName = n == 1 ? name : name + '.' + QByteArray::number(n);
+        const QByteArray infoPath = can.root + "/info/" + trashName + ".trashinfo";
+        // The info file reserves the name; it is written before the file moves, so a crash in
+        // between leaves an entry the trash can show, never a file it cannot restore.
+        const int fd = ::open(infoPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return IoResult::failure(errno);
+        }
+        const bool written = ::write(fd, info.constData(), size_t(info.size())) == info.size();
+        const int writeError = errno;
+        if (::close(fd) != 0 || !written) {
+            ::unlink(infoPath.constData());
+            return IoResult::failure(written ? EIO : writeError);
+        }
+        const QString target = Commands::PathFromNative(can.root + "/files/" + trashName);
+        if (RenameNoReplace(path, target))
+            return {};
+        const int error = errno;
+        ::unlink(infoPath.constData());
+        if (error != EEXIST)
+            return IoResult::failure(error);
+    }
+    return IoResult::failure(EEXIST);
+}
+
+IoResult DeletePermanently(const QString& path)
 {
     const QByteArray p = Commands::NativePath(path);
-    struct stat st;
-    if (p.isEmpty() || ::lstat(p.constData(), &st) != 0)
-        return false;
-    if (S_ISDIR(st.st_mode))
-        return false;
-    const std::optional<dev_t> trashDevice = establishHomeTrash();
-    if (trashDevice) {
-        if (QFile::moveToTrash(path))
-            return true;
-        struct stat again;
-        if (::lstat(p.constData(), &again) != 0)
-            return true; // the trash took it after all
-        if (again.st_dev != st.st_dev || again.st_ino != st.st_ino)
-            return false; // another file now has the name: not the one the user confirmed
-        // On the trash's own file system the trash was there and refused: the file stays.
-        // Elsewhere the trash needed a directory of that file system and none could be had.
-        if (*trashDevice == st.st_dev)
-            return false;
-    }
-    return ::unlink(p.constData()) == 0;
+    if (p.isEmpty())
+        return IoResult::failure(ENOENT);
+    struct stat st
+    {
+    };
+    if (::lstat(p.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+        return IoResult::failure(EISDIR);
+    if (::unlink(p.constData()) != 0)
+        return IoResult::failure(errno);
+    return {};
 }
 
 } // namespace FileOps

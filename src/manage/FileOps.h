@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/IoResult.h"
+
 #include <QString>
 
 // File operations of the library commands. None of them ever replaces or loses a file it was
@@ -26,10 +28,15 @@ bool RenameInLibrary(const QString& from, const QString& to);
 // A symbolic link or a missing file is left alone; failures are ignored.
 void SetAttributesNormal(const QString& path);
 
-// Moves the file to the user's trash. The file is removed instead only where no trash takes
-// it: the user's trash cannot be made, or the file lies on another file system that has no
-// trash of its own. False when the file is still there.
-bool DeleteToTrash(const QString& path);
+// Moves the file (or symbolic link) to the desktop trash, from which the user can restore it:
+// the user's home trash when the file lies on its file system, else the trash at the top of
+// the file's own file system. Never copies and never removes: when no trash can take the file
+// the result says why and the file stays where it is.
+Commands::IoResult MoveToTrash(const QString& path);
+
+// Removes the file (or symbolic link) for good; directories are refused. Only after the user
+// agreed to lose it.
+Commands::IoResult DeletePermanently(const QString& path);
 
 // True when both paths exist and name the same file (device and inode).
 bool SameFile(const QString& a, const QString& b);

@@ -13,17 +13,66 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <array>
+#include <cerrno>
 
 namespace {
 
-// The delete confirmation: Yes and No, question icon, the program caption as title. True
-// unless the answer is No.
-bool Confirm(QWidget* parent, const QString& title, const QString& text)
+// The delete confirmation: Yes and No, question icon, the program caption as title, Yes
+// pressed by Enter. Only an explicit Yes is consent.
+bool Confirm(QWidget* parent, const QString& text)
 {
-    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
-    box.setDefaultButton(QMessageBox::Yes);
-    box.setEscapeButton(QMessageBox::No);
-    return box.exec() != QMessageBox::No;
+    return Commands::AskYesNo(parent, text, QMessageBox::Question, true);
+}
+
+// A file the trash refused, with the system's reason.
+struct Refused
+{
+    QString path;
+    QString name;
+    QString reason;
+};
+
+// Moves each path to the trash. The ones the trash cannot take are returned; a file that is
+// already gone (selected twice, deleted meanwhile) is not one of them.
+QList<Refused> moveToTrash(const QList<std::pair<QString, QString>>& pathsAndNames)
+{
+    QList<Refused> refused;
+    for (const auto& [path, name] : pathsAndNames) {
+        if (path.isEmpty())
+            continue;
+        const Commands::IoResult r = FileOps::MoveToTrash(path);
+        if (!r && r.error() != ENOENT)
+            refused.append({ path, name, r.reason() });
+    }
+    return refused;
+}
+
+// Asks once whether the files the trash refused are to be deleted for good (No is the
+// default), and deletes them only on an explicit Yes. A file that then cannot be deleted
+// either is reported.
+void offerPermanentDelete(PhraseListHost& host, const QList<Refused>& refused)
+{
+    if (refused.isEmpty())
+        return;
+    QStringList parts;
+    for (const Refused& r : refused)
+        parts << QStringLiteral("'%1' (%2)").arg(r.name, r.reason);
+    const QString question = QStringLiteral("The trash cannot take ") + parts.join(u", ")
+        + (refused.size() == 1 ? QStringLiteral(". Delete it permanently?")
+                               : QStringLiteral(". Delete them permanently?"));
+    if (!Commands::AskYesNo(host.hostWindow(), question, QMessageBox::Warning, false)
+        || host.unloaded())
+        return;
+    QStringList failed;
+    for (const Refused& r : refused) {
+        const Commands::IoResult done = FileOps::DeletePermanently(r.path);
+        if (!done && done.error() != ENOENT)
+            failed << QStringLiteral("'%1' (%2)").arg(r.name, done.reason());
+    }
+    if (!failed.isEmpty())
+        Commands::ShowNotice(host.hostWindow(),
+            QStringLiteral("Could not delete ") + failed.join(u", ") + QLatin1Char('.'),
+            Commands::NoticeExclamation);
 }
 
 } // namespace
@@ -49,7 +98,7 @@ void LibraryCommands::mnuRename_Click()
         m_rename = new frmRename(m_host, m_values, m_engine);
         m_rename->Form_Load(); // processes pending events
     }
-    if (m_rename)
+    if (m_rename && !m_host.unloaded())
         m_rename->showFor(entry);
 }
 
@@ -68,7 +117,7 @@ void LibraryCommands::mnuRenameSet_Click()
         m_renSet = new frmRenSet(m_host, m_values, m_engine);
         m_renSet->Form_Load(); // processes pending events
     }
-    if (m_renSet)
+    if (m_renSet && !m_host.unloaded())
         m_renSet->showFor(m_host.selectedEntry(0));
 }
 
@@ -77,16 +126,20 @@ void LibraryCommands::mnuDel_Click()
     const qint16 i = m_host.currentListIndex();
     const QString entry = (i >= 0 && i <= 2) ? m_host.selectedEntry(i) : QString();
     const QString name = Manage::WithWavExtension(entry);
-    if (!Confirm(m_host.hostWindow(), m_values.AppTitle,
-            QStringLiteral("Really delete phrase '") + name + QStringLiteral("' ?")))
+    if (!Confirm(m_host.hostWindow(),
+            QStringLiteral("Really delete phrase '") + name + QStringLiteral("' ?"))
+        || m_host.unloaded())
         return;
     // Nothing selected names no file: the hidden ".wav" is never the phrase the user saw.
     const QString path
         = entry.isEmpty() ? QString() : Commands::ResolveInDirectory(m_values.WAVpath, name);
     FileOps::SetAttributesNormal(path);
-    FileOps::DeleteToTrash(path);
+    offerPermanentDelete(m_host, moveToTrash({ { path, name } }));
+    if (m_host.unloaded())
+        return;
     QCoreApplication::processEvents();
-    m_host.refreshPhraseLists();
+    if (!m_host.unloaded())
+        m_host.refreshPhraseLists();
 }
 
 void LibraryCommands::mnuDelSet_Click()
@@ -108,7 +161,7 @@ void LibraryCommands::mnuDelSet_Click()
     const QString question = QStringLiteral("Really delete following phrases: ")
         + QStringLiteral("\r\n") + names[0] + QStringLiteral(", ") + names[1] + QStringLiteral(", ")
         + names[2] + QStringLiteral(" ?");
-    if (!Confirm(m_host.hostWindow(), m_values.AppTitle, question))
+    if (!Confirm(m_host.hostWindow(), question) || m_host.unloaded())
         return;
 
     for (qint16 c = 0; c < 3; ++c) {
@@ -120,6 +173,8 @@ void LibraryCommands::mnuDelSet_Click()
     }
     m_host.setSyncButton(false);
     QCoreApplication::processEvents();
+    if (m_host.unloaded())
+        return;
 
     // Every path is fixed before the first delete, so a file selected in two lists goes once
     // and a second name never falls through to another file that differs only in case.
@@ -129,10 +184,13 @@ void LibraryCommands::mnuDelSet_Click()
         paths[l] = Commands::ResolveInDirectory(wavPath, names[l]);
     for (int l = 0; l < 3; ++l)
         FileOps::SetAttributesNormal(paths[l]);
-    for (int l = 0; l < 3; ++l)
-        FileOps::DeleteToTrash(paths[l]);
+    offerPermanentDelete(m_host,
+        moveToTrash({ { paths[0], names[0] }, { paths[1], names[1] }, { paths[2], names[2] } }));
+    if (m_host.unloaded())
+        return;
     QCoreApplication::processEvents();
-    m_host.refreshPhraseLists();
+    if (!m_host.unloaded())
+        m_host.refreshPhraseLists();
 }
 
 frmRename* LibraryCommands::renameDialog() const

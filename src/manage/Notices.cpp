@@ -28,6 +28,17 @@ void FilterNameKey(qint16& KeyAscii)
         KeyAscii = 0;
 }
 
+bool AskYesNo(QWidget* parent, const QString& message, QMessageBox::Icon icon, bool defaultYes)
+{
+    QMessageBox box(icon, kAppTitle, message, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    box.exec();
+    // exec() also returns when the program ends its event loops; only a click on Yes (or Enter
+    // on it) leaves Yes as the clicked button.
+    return box.clickedButton() == box.button(QMessageBox::Yes);
+}
+
 void ShowNotice(QWidget* parent, const QString& message, qint16 kind, const QString& title)
 {
     QMessageBox::Icon icon;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QString>
 
 class QWidget;
@@ -17,6 +18,12 @@ enum NoticeKind : qint16 {
     NoticeError = 3,
     NoticeQuestion = 4
 };
+
+// Asks a question in a modal box with Yes and No, the program caption as title and `icon`,
+// parented to `parent`. True only when the user answered Yes: a box ended in any other way
+// (No, Escape, its close box, the program ending while it is open) is a No. `defaultYes`
+// chooses the button Enter presses.
+bool AskYesNo(QWidget* parent, const QString& message, QMessageBox::Icon icon, bool defaultYes);
 
 // Shows a modal box with one OK button, the kind's icon and `title` (the program caption when
 // empty), parented to `parent`; returns when it is closed. Shows nothing for an unknown kind.

@@ -163,6 +163,8 @@ void frmRenSet::Command2_Click()
     host.setSyncButton(false);
     QString newText = txtNewName->text();
     QCoreApplication::processEvents();
+    if (host.unloaded())
+        return; // the program is ending: no file changes any more
     if (self)
         newText = txtNewName->text();
 
@@ -192,6 +194,8 @@ void frmRenSet::Command2_Click()
     }
 
     QCoreApplication::processEvents();
+    if (host.unloaded())
+        return;
     host.refreshPhraseLists();
     if (self)
         self->close();

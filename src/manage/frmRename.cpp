@@ -108,6 +108,8 @@ void frmRename::Command2_Click()
         engine.StopChannel(i);
         host.setPlaying(i, false);
         QCoreApplication::processEvents();
+        if (host.unloaded())
+            return; // the program is ending: no file changes any more
         host.setPlayButton(i, false);
     }
     if (!host.playing(0) && !host.playing(1) && !host.playing(2))

@@ -50,7 +50,7 @@ public:
     // its commands run when the user picks one.
     void showPopup();
     // True once Form_Unload has run (it runs once; later closes only accept).
-    bool unloaded() const { return m_unloaded; }
+    bool unloaded() const override { return m_unloaded; }
 
     // Controls, named as in the design. Columns are 0, 1, 2.
     QWidget* Picture1 = nullptr;

@@ -127,8 +127,9 @@ void lineUpLists(Form1& form, int pressed)
 }
 
 // Phrase Sync with Auto Play: load every column with a selection, let pending events run,
-// then start the columns that still have one, one call right after the other.
-void startSelectedSet(Form1& form)
+// then start the columns that still have one, one call right after the other. False when the
+// program ended while the events ran: then nothing is started.
+bool startSelectedSet(Form1& form)
 {
     const QString& wavPath = form.values().WAVpath;
     for (int c = 0; c < 3; ++c) {
@@ -140,11 +141,14 @@ void startSelectedSet(Form1& form)
         form.playButton(c)->setValue(true);
     }
     processPendingEventsThrice();
+    if (form.unloaded())
+        return false;
     // No event processing from here to the last start: the engine applies starts issued
     // without returning to the event loop on one output frame.
     for (int c = 0; c < 3; ++c)
         if (!form.selectedEntry(c).isEmpty())
             form.engine().PlayChannel(static_cast<qint16>(c), kLoop);
+    return true;
 }
 
 // Inverts a check item and returns the option flag it now stands for.
@@ -173,8 +177,8 @@ void lstPhrase_MouseDown(Form1& form, int Index, Qt::MouseButton Button)
         applySetSettings(form);
         if (v.AutoPlay != 1)
             return;
-        startSelectedSet(form);
-        form.syncButton1->setValue(anyPlaying(form));
+        if (startSelectedSet(form))
+            form.syncButton1->setValue(anyPlaying(form));
         return;
     }
 
@@ -254,7 +258,8 @@ void syncButton_Push(Form1& form, bool& Value)
         return;
     }
 
-    startSelectedSet(form);
+    if (!startSelectedSet(form))
+        return;
     // The lamp shows whether anything is flagged now, whatever it showed before the press.
     const bool lit = anyPlaying(form);
     form.syncButton1->setValue(lit);

@@ -49,6 +49,7 @@ public:
         wavPathAtRefresh = m_values.WAVpath;
     }
     QWidget* hostWindow() override { return &window; }
+    bool unloaded() const override { return false; }
 
     QWidget window;
     int refreshes = 0;

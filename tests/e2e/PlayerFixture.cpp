@@ -105,6 +105,8 @@ PlayerFixture::PlayerFixture()
         m_seen << SeenBox { box->windowTitle(), box->text(), int(box->icon()) };
         if (QAbstractButton* ok = box->button(QMessageBox::Ok))
             ok->click();
+        else if (QAbstractButton* yes = box->button(QMessageBox::Yes))
+            yes->click();
         else
             box->accept();
     });

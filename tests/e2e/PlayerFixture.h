@@ -98,7 +98,7 @@ protected:
     void stopPump();
     const SoundTestKit::Signal& pumped() const { return m_pumped; }
 
-    // Answers the next modal boxes: each one found is recorded and accepted.
+    // Answers the next modal boxes: each one found is recorded and answered OK, or Yes.
     struct SeenBox
     {
         QString title;

@@ -1,4 +1,5 @@
 #include "ManageFixture.h"
+#include "support/EventLoopKit.h"
 
 #include <sys/stat.h>
 
@@ -157,5 +158,75 @@ TEST_F(DeleteTest, SetDeleteNeedsASelectionInEveryList)
     EXPECT_EQ(answer.seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     EXPECT_EQ(files(), (QStringList { "a_1.wav", "a_2.wav", "a_3.wav" }));
     EXPECT_TRUE(enginePlays(2));
+    EXPECT_EQ(host.refreshes, 0);
+}
+
+// A trash that cannot take the file: nothing is removed for good without a second, explicit
+// Yes; No (the default) keeps the file where it was.
+TEST_F(DeleteTest, WhenTheTrashRefusesTheUserIsAskedBeforeAnythingIsLost)
+{
+    addAll({ "a_1.wav", "a_2.wav", "a_3.wav", "solo.wav" });
+    ASSERT_TRUE(writeFile(dataHome.path() + "/Trash", "not a directory"));
+    refresh();
+    host.current = 0;
+    ASSERT_TRUE(host.select(0, "solo.wav"));
+    {
+        ModalSequence answers({ QMessageBox::Yes, QMessageBox::No });
+        commands.mnuDel_Click();
+        ASSERT_EQ(answers.seen.size(), 2);
+        EXPECT_EQ(answers.seen[1].text,
+            QStringLiteral("The trash cannot take 'solo.wav' (Not a directory). Delete it "
+                           "permanently?"));
+        EXPECT_EQ(answers.seen[1].icon, QMessageBox::Warning);
+        EXPECT_EQ(answers.seen[1].defaultButton, QMessageBox::No);
+    }
+    EXPECT_TRUE(holds("solo.wav", "solo.wav"));
+
+    ASSERT_TRUE(host.select(0, "solo.wav"));
+    {
+        ModalSequence answers({ QMessageBox::Yes, QMessageBox::Yes });
+        commands.mnuDel_Click();
+        EXPECT_EQ(answers.seen.size(), 2);
+    }
+    EXPECT_FALSE(QFile::exists(path("solo.wav")));
+
+    // A set asks once for all the files the trash refused.
+    ASSERT_TRUE(host.select(0, "a_1.wav"));
+    ASSERT_TRUE(host.select(1, "a_2.wav"));
+    ASSERT_TRUE(host.select(2, "a_3.wav"));
+    ModalSequence answers({ QMessageBox::Yes, QMessageBox::No });
+    commands.mnuDelSet_Click();
+    ASSERT_EQ(answers.seen.size(), 2);
+    EXPECT_EQ(answers.seen[1].text,
+        QStringLiteral("The trash cannot take 'a_1.wav' (Not a directory), 'a_2.wav' (Not a "
+                       "directory), 'a_3.wav' (Not a directory). Delete them permanently?"));
+    EXPECT_EQ(files(), (QStringList { "a_1.wav", "a_2.wav", "a_3.wav" }));
+}
+
+// The question ended by the program closing is no consent: nothing is deleted, and nothing
+// after the question runs.
+TEST_F(DeleteTest, TheProgramEndingWhileTheQuestionIsOpenDeletesNothing)
+{
+    addAll({ "a_1.wav", "a_2.wav", "a_3.wav" });
+    refresh();
+    play(1);
+    host.current = 1;
+    ASSERT_TRUE(host.select(1, "a_2.wav"));
+    EventLoopKit::runInApplicationLoop([this] {
+        ModalSequence answers({ QMessageBox::NoButton }, [this] { host.closed = true; });
+        commands.mnuDel_Click();
+        EXPECT_EQ(answers.seen.size(), 1);
+    });
+    host.closed = false;
+    ASSERT_TRUE(host.select(0, "a_1.wav"));
+    ASSERT_TRUE(host.select(2, "a_3.wav"));
+    EventLoopKit::runInApplicationLoop([this] {
+        ModalSequence answers({ QMessageBox::NoButton }, [this] { host.closed = true; });
+        commands.mnuDelSet_Click();
+        EXPECT_EQ(answers.seen.size(), 1);
+    });
+    EXPECT_EQ(files(), (QStringList { "a_1.wav", "a_2.wav", "a_3.wav" }));
+    EXPECT_FALSE(QFile::exists(dataHome.path() + "/Trash/files"));
+    EXPECT_TRUE(enginePlays(1));
     EXPECT_EQ(host.refreshes, 0);
 }

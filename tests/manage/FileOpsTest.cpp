@@ -1,5 +1,10 @@
 #include "manage/FileOps.h"
 #include "ManageTestSupport.h"
+#include "app/FileNames.h"
+#include "app/FileTestKit.h"
+
+#include <QDateTime>
+#include <QUrl>
 
 #include <QTemporaryDir>
 #include <atomic>
@@ -161,21 +166,49 @@ TEST_F(FileOpsTest, AttributesNormalMakesOwnerWritableOnly)
     FileOps::SetAttributesNormal(QString());
 }
 
-TEST_F(FileOpsTest, DeleteGoesToTheTrash)
+TEST_F(FileOpsTest, DeleteGoesToTheTrashWhereTheUserCanRestoreIt)
 {
     QTemporaryDir dataHome;
     TrashHome home(dataHome.path());
     ASSERT_TRUE(writeFile(path("gone.wav"), "G"));
     ASSERT_TRUE(writeFile(path("kept.wav"), "K"));
-    EXPECT_TRUE(FileOps::DeleteToTrash(path("gone.wav")));
-    EXPECT_FALSE(FileOps::DeleteToTrash(path("gone.wav")));
-    EXPECT_FALSE(FileOps::DeleteToTrash(QString()));
+    EXPECT_TRUE(FileOps::MoveToTrash(path("gone.wav")));
+    EXPECT_EQ(FileOps::MoveToTrash(path("gone.wav")).error(), ENOENT);
+    EXPECT_FALSE(FileOps::MoveToTrash(QString()));
     EXPECT_EQ(listing(dir.path()), (QStringList { "kept.wav" }));
-    EXPECT_EQ(readFile(dataHome.path() + "/Trash/files/gone.wav"), "G");
-    EXPECT_TRUE(QFile::exists(dataHome.path() + "/Trash/info/gone.wav.trashinfo"));
+    const QString trash = dataHome.path() + "/Trash";
+    EXPECT_EQ(readFile(trash + "/files/gone.wav"), "G");
+    const QString info = QString::fromUtf8(readFile(trash + "/info/gone.wav.trashinfo"));
+    EXPECT_TRUE(info.startsWith(
+        "[Trash Info]\nPath=" + QUrl::toPercentEncoding(path("gone.wav"), "/") + "\nDeletionDate="))
+        << info.toStdString();
+    EXPECT_TRUE(
+        QDateTime::fromString(info.section("DeletionDate=", 1).trimmed(), Qt::ISODate).isValid());
+
+    // A second file of the same name does not replace the first one in the trash.
+    ASSERT_TRUE(writeFile(path("gone.wav"), "G2"));
+    EXPECT_TRUE(FileOps::MoveToTrash(path("gone.wav")));
+    EXPECT_EQ(readFile(trash + "/files/gone.wav"), "G");
+    EXPECT_EQ(readFile(trash + "/files/gone.wav.2"), "G2");
+    EXPECT_TRUE(QFile::exists(trash + "/info/gone.wav.2.trashinfo"));
+
+    // A name that is not UTF-8 keeps its bytes in the trash and in the info file.
+    const QByteArray latin1 = QFile::encodeName(dir.path()) + "/Caf\xE9_1.wav";
+    const int fd = ::open(latin1.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    EXPECT_TRUE(FileOps::MoveToTrash(Commands::PathFromNative(latin1)));
+    struct stat st;
+    EXPECT_EQ(::lstat((QFile::encodeName(trash) + "/files/Caf\xE9_1.wav").constData(), &st), 0);
+    QFile info1;
+    const int infoFd = ::open(
+        (QFile::encodeName(trash) + "/info/Caf\xE9_1.wav.trashinfo").constData(), O_RDONLY);
+    ASSERT_GE(infoFd, 0);
+    ASSERT_TRUE(info1.open(infoFd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+    EXPECT_TRUE(info1.readAll().contains("/Caf%E9_1.wav\n"));
 }
 
-TEST_F(FileOpsTest, UnusableTrashRemovesTheFileAndPutsNothingElsewhere)
+TEST_F(FileOpsTest, AnUnusableTrashTakesNothingAndTheFileStays)
 {
     QTemporaryDir dataHome;
     QTemporaryDir cwd;
@@ -184,26 +217,53 @@ TEST_F(FileOpsTest, UnusableTrashRemovesTheFileAndPutsNothingElsewhere)
     ASSERT_TRUE(QDir::setCurrent(cwd.path()));
     ASSERT_TRUE(writeFile(dataHome.path() + "/Trash", "not a directory"));
     ASSERT_TRUE(writeFile(path("gone.wav"), "G"));
-    ASSERT_TRUE(writeFile(path("kept.wav"), "K"));
-    EXPECT_TRUE(FileOps::DeleteToTrash(path("gone.wav")));
+    const Commands::IoResult r = FileOps::MoveToTrash(path("gone.wav"));
     QDir::setCurrent(savedCwd);
-    EXPECT_EQ(listing(dir.path()), QStringList { "kept.wav" });
+    EXPECT_EQ(r.error(), ENOTDIR);
+    EXPECT_EQ(r.reason(), QStringLiteral("Not a directory"));
+    EXPECT_EQ(readFile(path("gone.wav")), "G");
     EXPECT_EQ(listing(cwd.path()), QStringList {});
     EXPECT_EQ(readFile(dataHome.path() + "/Trash"), "not a directory");
+
+    EXPECT_TRUE(FileOps::DeletePermanently(path("gone.wav")));
+    EXPECT_EQ(listing(dir.path()), QStringList {});
+    EXPECT_EQ(FileOps::DeletePermanently(path("gone.wav")).error(), ENOENT);
+    ASSERT_TRUE(QDir().mkdir(path("folder.wav")));
+    EXPECT_EQ(FileOps::DeletePermanently(path("folder.wav")).error(), EISDIR);
+    EXPECT_EQ(FileOps::MoveToTrash(path("folder.wav")).error(), EISDIR);
 }
 
-TEST_F(FileOpsTest, FileSystemWithoutTrashRemovesTheFile)
+// A file on another file system than the home trash goes to the trash at the top of its own
+// file system, never across; where that trash cannot be made, nothing moves.
+TEST_F(FileOpsTest, AFileOnAnotherFileSystemUsesThatFileSystemsTrash)
 {
-    struct stat shm, here;
-    if (::stat("/dev/shm", &shm) != 0
-        || ::stat(QFile::encodeName(dir.path()).constData(), &here) != 0
-        || shm.st_dev == here.st_dev)
-        GTEST_SKIP() << "needs /dev/shm on another file system";
-    QTemporaryDir dataHome(QStringLiteral("/dev/shm/sorvanto-trash-XXXXXX"));
-    ASSERT_TRUE(dataHome.isValid());
+    FileTestKit::ScratchFileSystem disk;
+    if (!disk.mounted())
+        GTEST_SKIP() << "cannot mount a scratch file system here";
+    QTemporaryDir dataHome;
     TrashHome home(dataHome.path());
-    ASSERT_TRUE(writeFile(path("gone.wav"), "G"));
-    ASSERT_TRUE(writeFile(path("kept.wav"), "K"));
-    EXPECT_TRUE(FileOps::DeleteToTrash(path("gone.wav")));
-    EXPECT_EQ(listing(dir.path()), QStringList { "kept.wav" });
+    const QString uid = QString::number(::geteuid());
+    ASSERT_TRUE(QDir().mkdir(disk.path() + "/sounds"));
+    const QString file = disk.path() + "/sounds/gone.wav";
+    ASSERT_TRUE(writeFile(file, "G"));
+    EXPECT_TRUE(FileOps::MoveToTrash(file));
+    const QString own = disk.path() + "/.Trash-" + uid;
+    EXPECT_EQ(readFile(own + "/files/gone.wav"), "G");
+    EXPECT_TRUE(readFile(own + "/info/gone.wav.trashinfo").contains("\nPath=sounds/gone.wav\n"));
+    EXPECT_FALSE(QFile::exists(dataHome.path() + "/Trash/files/gone.wav"));
+
+    // A shared sticky .Trash is preferred: the user's directory is made inside it.
+    ASSERT_TRUE(QDir().mkdir(disk.path() + "/.Trash"));
+    ASSERT_EQ(::chmod(QFile::encodeName(disk.path() + "/.Trash").constData(), 01777), 0);
+    ASSERT_TRUE(writeFile(file, "H"));
+    EXPECT_TRUE(FileOps::MoveToTrash(file));
+    EXPECT_EQ(readFile(disk.path() + "/.Trash/" + uid + "/files/gone.wav"), "H");
+
+    // Neither can be had: the file stays, and the result says why.
+    ASSERT_TRUE(QDir(disk.path() + "/.Trash").removeRecursively());
+    ASSERT_TRUE(QDir(own).removeRecursively());
+    ASSERT_TRUE(writeFile(own, "a file where the trash would go"));
+    ASSERT_TRUE(writeFile(file, "I"));
+    EXPECT_EQ(FileOps::MoveToTrash(file).error(), ENOTDIR);
+    EXPECT_EQ(readFile(file), "I");
 }

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -75,6 +76,7 @@ public:
             lists.at(l)->addItems(columns.at(l));
     }
     QWidget* hostWindow() override { return &window; }
+    bool unloaded() const override { return closed; }
 
     // Selects the row of `list` whose text is `entry`; false when there is none.
     bool select(int list, const QString& entry)
@@ -105,6 +107,7 @@ public:
     bool syncButton = false;
     int syncSets = 0;
     int refreshes = 0;
+    bool closed = false; // the main window has closed: the program is ending
     std::function<void(int)> onPlayButton;
 
 private:
@@ -151,6 +154,54 @@ public:
     SeenBox seen;
 
 private:
+    QTimer m_timer;
+};
+
+// Answers the modal QMessageBoxes that come up, one after another, with `buttons` in order,
+// recording each one (with the button Enter would press). An answer of NoButton does not
+// answer: it ends the program's event loops as the main window's closing does, after `onEnd`.
+class ModalSequence
+{
+public:
+    struct Seen
+    {
+        QString text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    };
+
+    explicit ModalSequence(
+        QList<QMessageBox::StandardButton> buttons, std::function<void()> onEnd = {})
+        : m_buttons(std::move(buttons))
+        , m_onEnd(std::move(onEnd))
+    {
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || box == m_last || m_buttons.isEmpty())
+                return;
+            m_last = box;
+            QMessageBox::StandardButton def = QMessageBox::NoButton;
+            if (auto* b = box->defaultButton())
+                def = box->standardButton(b);
+            seen.append({ box->text(), box->icon(), def });
+            const QMessageBox::StandardButton answer = m_buttons.takeFirst();
+            if (answer == QMessageBox::NoButton) {
+                if (m_onEnd)
+                    m_onEnd();
+                QCoreApplication::exit(0);
+            } else if (QAbstractButton* b = box->button(answer)) {
+                b->click();
+            }
+        });
+        m_timer.start();
+    }
+    QList<Seen> seen;
+
+private:
+    QList<QMessageBox::StandardButton> m_buttons;
+    std::function<void()> m_onEnd;
+    QPointer<QMessageBox> m_last;
     QTimer m_timer;
 };
 
