@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QPushButton>
 #include <QScreen>
 #include <QWidget>
 
@@ -53,6 +54,12 @@ void MakeTopmost(QWidget& window)
     if (wasVisible)
         window.show();
     QCoreApplication::processEvents();
+}
+
+void PressButtonsOnEnter(QWidget& dialog)
+{
+    for (QPushButton* button : dialog.findChildren<QPushButton*>())
+        button->setAutoDefault(true);
 }
 
 } // namespace Commands

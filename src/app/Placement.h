@@ -2,6 +2,7 @@
 
 #include <QPoint>
 #include <QSize>
+#include <Qt>
 
 class QWidget;
 
@@ -17,5 +18,14 @@ void PlaceWindow(QWidget& window);
 
 // Keeps a dialog above the main window and other windows, then processes pending events once.
 void MakeTopmost(QWidget& window);
+
+// The frame of the program's dialogs: a title and a close box, kept on top; they have a fixed
+// size, so there is no maximise button.
+constexpr Qt::WindowFlags kDialogFlags = Qt::Dialog | Qt::WindowStaysOnTopHint
+    | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+
+// Lets Enter press whichever push button of `dialog` has the focus, as Space does; a plain
+// widget's buttons take only Space. Call once its buttons exist.
+void PressButtonsOnEnter(QWidget& dialog);
 
 } // namespace Commands

@@ -60,7 +60,7 @@ bool isUnder(const QString& path, const QString& root)
 } // namespace
 
 frmDirSelect::frmDirSelect(Commands::ProgramValues& values, QWidget* parent)
-    : QWidget(parent, Qt::Dialog | Qt::WindowStaysOnTopHint)
+    : QWidget(parent, Commands::kDialogFlags)
     , m_values(values)
 {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -130,6 +130,7 @@ frmDirSelect::frmDirSelect(Commands::ProgramValues& values, QWidget* parent)
     connect(Dir1, &QListWidget::itemDoubleClicked, this, &frmDirSelect::Dir1_Open);
 
     fillDrives();
+    Commands::PressButtonsOnEnter(*this);
 }
 
 frmDirSelect::~frmDirSelect()

@@ -16,7 +16,7 @@
 #include <QPushButton>
 
 frmSettings::frmSettings(PhraseListHost& host, Commands::ProgramValues& values, QWidget* parent)
-    : QWidget(parent, Qt::Dialog | Qt::WindowStaysOnTopHint)
+    : QWidget(parent, Commands::kDialogFlags)
     , m_host(host)
     , m_values(values)
 {
@@ -57,6 +57,7 @@ frmSettings::frmSettings(PhraseListHost& host, Commands::ProgramValues& values, 
     connect(Command1, &QPushButton::clicked, this, &frmSettings::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frmSettings::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &frmSettings::Command3_Click);
+    Commands::PressButtonsOnEnter(*this);
 }
 
 frmSettings::~frmSettings() = default;

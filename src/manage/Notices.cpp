@@ -28,9 +28,23 @@ void FilterNameKey(qint16& KeyAscii)
         KeyAscii = 0;
 }
 
+namespace {
+
+// Every question and notice shows its text as written (a file named "<i>loop.wav" is not
+// markup) and stays above the program's dialogs, which are themselves kept on top: a box
+// hidden under the Rename dialog would block the program unseen.
+void prepare(QMessageBox& box)
+{
+    box.setTextFormat(Qt::PlainText);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+}
+
+} // namespace
+
 bool AskYesNo(QWidget* parent, const QString& message, QMessageBox::Icon icon, bool defaultYes)
 {
     QMessageBox box(icon, kAppTitle, message, QMessageBox::Yes | QMessageBox::No, parent);
+    prepare(box);
     box.setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     box.exec();
@@ -59,6 +73,7 @@ void ShowNotice(QWidget* parent, const QString& message, qint16 kind, const QStr
         return;
     }
     QMessageBox box(icon, title.isEmpty() ? kAppTitle : title, message, QMessageBox::Ok, parent);
+    prepare(box);
     box.exec();
 }
 

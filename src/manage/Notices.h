@@ -19,6 +19,9 @@ enum NoticeKind : qint16 {
     NoticeQuestion = 4
 };
 
+// Questions and notices show their text as plain text and stay above every dialog of the
+// program.
+
 // Asks a question in a modal box with Yes and No, the program caption as title and `icon`,
 // parented to `parent`. True only when the user answered Yes: a box ended in any other way
 // (No, Escape, its close box, the program ending while it is open) is a No. `defaultYes`

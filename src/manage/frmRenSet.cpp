@@ -22,7 +22,7 @@ using Manage::FromTwips;
 
 frmRenSet::frmRenSet(
     PhraseListHost& host, Commands::ProgramValues& values, DX7Sound::Engine& engine)
-    : QWidget(host.hostWindow(), Qt::Dialog | Qt::WindowStaysOnTopHint)
+    : QWidget(host.hostWindow(), Commands::kDialogFlags)
     , m_host(host)
     , m_values(values)
     , m_engine(engine)
@@ -61,6 +61,7 @@ frmRenSet::frmRenSet(
     connect(Command1, &QPushButton::clicked, this, &frmRenSet::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frmRenSet::Command2_Click);
     connect(Combo1, &QComboBox::activated, this, &frmRenSet::Combo1_Click);
+    Commands::PressButtonsOnEnter(*this);
 }
 
 frmRenSet::~frmRenSet() = default;

@@ -20,7 +20,7 @@ using Manage::FromTwips;
 
 frmRename::frmRename(
     PhraseListHost& host, Commands::ProgramValues& values, DX7Sound::Engine& engine)
-    : QWidget(host.hostWindow(), Qt::Dialog | Qt::WindowStaysOnTopHint)
+    : QWidget(host.hostWindow(), Commands::kDialogFlags)
     , m_host(host)
     , m_values(values)
     , m_engine(engine)
@@ -56,6 +56,7 @@ frmRename::frmRename(
     txtNewName->setKeyHandler([this](qint16& KeyAscii) { txtNewName_KeyPress(KeyAscii); });
     connect(Command1, &QPushButton::clicked, this, &frmRename::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frmRename::Command2_Click);
+    Commands::PressButtonsOnEnter(*this);
 }
 
 frmRename::~frmRename() = default;

@@ -13,7 +13,14 @@ PhraseList::PhraseList(QWidget* parent)
 
 void PhraseList::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::RightButton) {
+    if (event->button() == Qt::RightButton) {
+        // The popup acts on the row under the pointer, so a right press selects it first; below
+        // the last row it selects nothing new. Nothing else of a left press (drag, focus
+        // rectangle moves) happens.
+        if (QListWidgetItem* item = itemAt(event->position().toPoint()))
+            setCurrentItem(item, QItemSelectionModel::ClearAndSelect);
+        event->accept();
+    } else {
         // A list box with one selected row: Ctrl or Shift never clears or extends it, so the
         // press selects the row under the pointer whatever keys are held.
         QMouseEvent plain(QEvent::MouseButtonPress, event->position(), event->scenePosition(),
@@ -27,6 +34,7 @@ void PhraseList::mousePressEvent(QMouseEvent* event)
 
 void PhraseList::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    // Qt delivers a double-click's second press here; it is a press like any other.
-    mousePressEvent(event);
+    // The second press of a double-click is not a press: with Auto Play it would load and
+    // restart the set a moment after the first press started it.
+    event->accept();
 }

@@ -2,9 +2,9 @@
 
 #include <QListWidget>
 
-// One phrase list: a single-selection list box that reports every mouse press after it has
-// moved its selection to the pressed row. A right press leaves the selection alone; the second
-// press of a double-click counts as a press. GUI thread only.
+// One phrase list: a single-selection list box that reports every mouse press, of any button,
+// after it has moved its selection to the pressed row (a press below the last row keeps the
+// selection). The second press of a double-click is no press. GUI thread only.
 class PhraseList : public QListWidget
 {
     Q_OBJECT

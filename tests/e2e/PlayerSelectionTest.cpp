@@ -4,6 +4,7 @@
 
 #include "controls/StripButton.h"
 #include "controls/animKnob.h"
+#include "manage/ManageTestSupport.h"
 #include "player/Form1.h"
 #include "player/PhraseList.h"
 
@@ -128,7 +129,7 @@ TEST_F(PhraseSelection, TypicalEventLinesUpLoadsAndStartsTheSetOnOneFrame)
                 << "channel " << c << " side " << side;
 }
 
-TEST_F(PhraseSelection, RightPressOnlyRecordsTheListAndOpensThePopup)
+TEST_F(PhraseSelection, RightPressSelectsTheRowRecordsTheListAndOpensThePopup)
 {
     addTextFile(QStringLiteral("a.ini"), "[Vorn's Sorvanto]\nLevel1=44\n");
     start();
@@ -141,8 +142,8 @@ TEST_F(PhraseSelection, RightPressOnlyRecordsTheListAndOpensThePopup)
     settle();
     EXPECT_EQ(form().CurrentListIndex, 2);
     EXPECT_TRUE(form().mnuPop->isVisible());
-    EXPECT_EQ(selectedRow(2), 0) << "a right press does not move the selection";
-    EXPECT_EQ(selectedRow(0), 0);
+    EXPECT_EQ(selectedRow(2), 1) << "the popup acts on the row under the pointer";
+    EXPECT_EQ(selectedRow(0), 0) << "the other lists are not lined up";
     EXPECT_EQ(form().animKnob6->Value(), 60);
     EXPECT_EQ(form().animKnob1->Value(), 44);
     EXPECT_EQ(engine().status(2).file, before.file);
@@ -384,3 +385,38 @@ TEST_F(PhraseSelection, PressArrivingDuringThePassesRunsThereAndWins)
 }
 
 } // namespace
+
+// The second press of a double-click is no press: the set is loaded and started once, not
+// restarted from its first frame a moment later.
+TEST_F(PhraseSelection, ADoubleClickLoadsAndStartsTheSetOnce)
+{
+    start();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form()));
+    startPump();
+    PhraseList* list = form().lstPhrase[0];
+    const QPoint at
+        = list->viewport()->mapTo(&form(), list->visualItemRect(list->item(1)).center());
+    QTest::mouseDClick(form().windowHandle(), Qt::LeftButton, {}, at);
+    for (int i = 0; i < 20; ++i)
+        settle();
+    stopPump();
+    EXPECT_EQ(selectedRow(0), 1);
+    // Every start of the set puts its three marker frames on one output frame.
+    EXPECT_EQ(nonSilentFrames(pumped(), 0, 0, pumped().frames(), 0.3f).size(), 1);
+}
+
+// A right press on another row than the selected one: the popup's commands name that row.
+TEST_F(PhraseSelection, ThePopupsCommandsActOnTheRightPressedRow)
+{
+    start();
+    pressRow(0, 0);
+    settle();
+    pressRow(0, QStringLiteral("intro_1"), Qt::RightButton);
+    settle();
+    ASSERT_TRUE(form().mnuPop->isVisible());
+    ManageTest::ModalSequence answers({ QMessageBox::No });
+    form().mnuDel->trigger();
+    ASSERT_EQ(answers.seen.size(), 1);
+    EXPECT_EQ(answers.seen[0].text, QStringLiteral("Really delete phrase 'intro_1.wav' ?"));
+    form().mnuPop->close();
+}

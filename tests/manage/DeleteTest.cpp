@@ -230,3 +230,23 @@ TEST_F(DeleteTest, TheProgramEndingWhileTheQuestionIsOpenDeletesNothing)
     EXPECT_TRUE(enginePlays(1));
     EXPECT_EQ(host.refreshes, 0);
 }
+
+// Names are shown as they are spelled, never as markup.
+TEST_F(DeleteTest, QuestionsShowNamesAsPlainText)
+{
+    addAll({ "<i>loop.wav", "a&lt;b_2.wav", "x_3.wav" });
+    refresh();
+    host.current = 0;
+    ASSERT_TRUE(host.select(0, "<i>loop.wav"));
+    ASSERT_TRUE(host.select(1, "a&lt;b_2.wav"));
+    ASSERT_TRUE(host.select(2, "x_3.wav"));
+    ModalSequence answers({ QMessageBox::No, QMessageBox::No });
+    commands.mnuDel_Click();
+    commands.mnuDelSet_Click();
+    ASSERT_EQ(answers.seen.size(), 2);
+    EXPECT_EQ(answers.seen[0].text, QStringLiteral("Really delete phrase '<i>loop.wav' ?"));
+    EXPECT_EQ(answers.seen[0].format, Qt::PlainText);
+    EXPECT_TRUE(
+        answers.seen[1].text.endsWith(QStringLiteral("<i>loop.wav, a&lt;b_2.wav, x_3.wav ?")));
+    EXPECT_EQ(answers.seen[1].format, Qt::PlainText);
+}

@@ -168,6 +168,7 @@ public:
         QString text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+        Qt::TextFormat format = Qt::AutoText;
     };
 
     explicit ModalSequence(
@@ -184,7 +185,7 @@ public:
             QMessageBox::StandardButton def = QMessageBox::NoButton;
             if (auto* b = box->defaultButton())
                 def = box->standardButton(b);
-            seen.append({ box->text(), box->icon(), def });
+            seen.append({ box->text(), box->icon(), def, box->textFormat() });
             const QMessageBox::StandardButton answer = m_buttons.takeFirst();
             if (answer == QMessageBox::NoButton) {
                 if (m_onEnd)

@@ -1,5 +1,6 @@
 #include "ManageFixture.h"
 #include "manage/NameEdit.h"
+#include "manage/frmRenSet.h"
 #include "manage/frmRename.h"
 
 #include <QLabel>
@@ -313,4 +314,45 @@ TEST_F(RenamePhraseTest, DialogLayout)
     EXPECT_EQ(tabChain(d->txtNewName, 2), (QList<QWidget*> { d->Command1, d->Command2 }));
     d->close();
     flushDeletes();
+}
+
+// Both rename dialogs: Enter on a focused button presses it, as Space does; the fixed-size
+// frames offer a close box but no maximise button.
+TEST_F(RenamePhraseTest, EnterPressesTheFocusedButtonOfBothRenameDialogs)
+{
+    addAll({ "intro_1.wav", "intro_2.wav", "intro_3.wav" });
+    refresh();
+    frmRename* dialog = open(1, "intro_2.wav");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_FALSE(dialog->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(dialog->windowFlags() & Qt::WindowCloseButtonHint);
+    dialog->Command1->setFocus();
+    QTest::keyClick(dialog->Command1, Qt::Key_Return);
+    flushDeletes();
+    EXPECT_EQ(commands.renameDialog(), nullptr);
+    EXPECT_TRUE(holds("intro_2.wav", "intro_2.wav"));
+
+    dialog = open(1, "intro_2.wav");
+    ASSERT_NE(dialog, nullptr);
+    dialog->txtNewName->setText(QStringLiteral("outro_2"));
+    dialog->Command2->setFocus();
+    QTest::keyClick(dialog->Command2, Qt::Key_Enter);
+    flushDeletes();
+    EXPECT_EQ(commands.renameDialog(), nullptr);
+    EXPECT_TRUE(holds("outro_2.wav", "intro_2.wav"));
+
+    refresh();
+    ASSERT_TRUE(host.select(0, "intro_1.wav"));
+    ASSERT_TRUE(host.select(1, "outro_2.wav"));
+    ASSERT_TRUE(host.select(2, "intro_3.wav"));
+    commands.mnuRenameSet_Click();
+    frmRenSet* set = commands.renameSetDialog();
+    ASSERT_NE(set, nullptr);
+    EXPECT_FALSE(set->windowFlags() & Qt::WindowMaximizeButtonHint);
+    set->txtNewName->setText(QStringLiteral("chat"));
+    set->Command2->setFocus();
+    QTest::keyClick(set->Command2, Qt::Key_Return);
+    flushDeletes();
+    EXPECT_EQ(commands.renameSetDialog(), nullptr);
+    EXPECT_EQ(files(), (QStringList { "chat_1.wav", "chat_2.wav", "chat_3.wav" }));
 }
