@@ -14,6 +14,9 @@ public:
     virtual ~RenderSource() = default;
     // Fills `frames` stereo frames (interleaved L, R) at the device's rate.
     virtual void render(float* interleaved, int frames) noexcept = 0;
+    // Whether anything may sound in the next render() unless new commands arrive; false lets a
+    // device rest. Called on the audio thread right after render(). Default: always.
+    virtual bool sounding() const noexcept { return true; }
 };
 
 // A stereo float output. Created by a DeviceFactory, opened and started by the engine on the GUI
@@ -33,6 +36,9 @@ public:
     // most once, from any thread, when the output goes away while running (sound server gone);
     // the engine then destroys the device on the GUI thread. False when the start fails.
     virtual bool start(RenderSource* source, std::function<void()> lost) = 0;
+    // Tells a started device that new commands wait in its source: a device resting in silence
+    // resumes pulling. Bounded: never waits on a sound server. GUI thread.
+    virtual void wake() { }
 };
 
 // An output without hardware: tests pull frames from it by hand with render(), at a fixed rate.

@@ -41,7 +41,8 @@ void freePayload(Batch& batch)
 struct Engine::Impl
 {
     DeviceFactory factory;
-    bool opened = false; // InitDirectSound succeeded: loads work from now on
+    bool opened = false; // a device was opened once: loads work from now on
+    bool initTried = false; // InitDirectSound ran: later calls may open the device
     int rate = 0;
     Mixer mixer { 44100 };
     std::unique_ptr<AudioDevice> device;
@@ -58,8 +59,10 @@ struct Engine::Impl
         // Stops issued just before the end (closing the window) still fade out: the last batch
         // goes to the audio thread, which gets the time of the fade before the stream closes.
         serviceDevice();
-        if (device && pending && !pending->commands.empty() && mixer.publish(pending))
+        if (device && pending && !pending->commands.empty() && mixer.publish(pending)) {
+            device->wake();
             QThread::msleep(ulong(Mixer::rampMs) + 15);
+        }
         // The audio thread ends first; then nothing reads the mixer and the rest is freed.
         device.reset();
         if (pending)
@@ -95,10 +98,14 @@ struct Engine::Impl
     void publish()
     {
         serviceDevice();
-        if (pending && !pending->commands.empty() && !mixer.publish(pending)) {
-            // The audio thread is behind; the batch stays whole and goes with the next try.
-            schedulePublish(5);
-            return;
+        if (pending && !pending->commands.empty()) {
+            if (!mixer.publish(pending)) {
+                // The audio thread is behind; the batch stays whole and goes with the next try.
+                schedulePublish(5);
+                return;
+            }
+            if (device)
+                device->wake();
         }
         pending.reset();
         if (!device)
@@ -108,8 +115,11 @@ struct Engine::Impl
     // Closes a device the audio thread reported lost, and frees what the mixer sent back.
     void serviceDevice()
     {
-        if (lost->exchange(false) && device)
+        if (lost->exchange(false) && device) {
             device.reset();
+            // A server that just went away is not asked again at once.
+            lastFailedReopen.start();
+        }
         mixer.collectGarbage();
     }
 
@@ -139,20 +149,23 @@ struct Engine::Impl
         return true;
     }
 
-    // The device for a call that needs it: reopened when it was lost.
+    // The device for a call that needs it: reopened when it was lost, opened when there was
+    // none at start-up and a server has come since.
     void ensureDevice()
     {
         serviceDevice();
-        if (!opened || device)
+        if (!initTried || device)
             return;
         // While the server stays away, a burst of calls (a start-up's eleven loads, a set's
         // three) probes it once rather than once per call.
         if (lastFailedReopen.isValid() && lastFailedReopen.elapsed() < 250)
             return;
-        if (openDevice())
+        if (openDevice()) {
+            opened = true;
             lastFailedReopen.invalidate();
-        else
+        } else {
             lastFailedReopen.start();
+        }
     }
 };
 
@@ -167,10 +180,13 @@ Engine::~Engine() = default;
 bool Engine::InitDirectSound()
 {
     d->serviceDevice();
+    d->initTried = true;
     if (d->device)
         return true;
-    if (!d->openDevice())
+    if (!d->openDevice()) {
+        d->lastFailedReopen.start();
         return false;
+    }
     d->opened = true;
     return true;
 }

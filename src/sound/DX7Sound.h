@@ -20,7 +20,9 @@
 //
 // A lost sound server is noticed on the audio thread; the stream is closed on the GUI thread
 // (at the next event or engine call), the channels keep their buffers, positions and values, and
-// the next load or play reopens the device.
+// the next load or play reopens the device. A server missing when InitDirectSound ran is looked
+// for the same way. Such attempts are made at most every 250 ms, and no engine call waits on a
+// sound server longer than a bounded time.
 namespace DX7Sound {
 
 class AudioDevice;
@@ -54,7 +56,8 @@ public:
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 
-    // Opens the default output device. False when there is none (every later load fails).
+    // Opens the default output device. False when there is none: loads fail until a later load
+    // or play finds one.
     bool InitDirectSound();
     // Re-creates the table with slots 0..highest, each loaded with `file` at level 80.
     void InitChannels(qint16 highest, const QString& file);

@@ -327,4 +327,12 @@ void Mixer::render(float* out, int frames) noexcept
     }
 }
 
+bool Mixer::sounding() const noexcept
+{
+    for (const Voice& v : m_table->voices)
+        if (v.sounding || v.tail.buffer)
+            return true;
+    return false;
+}
+
 } // namespace DX7Sound

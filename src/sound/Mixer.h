@@ -121,6 +121,8 @@ public:
 
     // Audio thread.
     void render(float* interleaved, int frames) noexcept override;
+    // Audio thread: whether a voice sounds or fades out.
+    bool sounding() const noexcept override;
 
     // Number of batches published and not yet applied (for tests).
     size_t pendingBatches() const;

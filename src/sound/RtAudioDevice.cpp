@@ -1,10 +1,12 @@
 #include "sound/RtAudioDevice.h"
 #include "sound/DX7Sound.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <dlfcn.h>
 #include <rtaudio/RtAudio.h>
+#include <vector>
 
 namespace DX7Sound {
 
@@ -70,8 +72,13 @@ RtAudioDevice::~RtAudioDevice()
 
 bool RtAudioDevice::open(int preferredRate)
 {
-    return openApi(RtAudio::LINUX_PULSE, preferredRate)
-        || openApi(RtAudio::LINUX_ALSA, preferredRate);
+    // PulseAudio has its own device; this one serves machines without a sound server.
+    std::vector<RtAudio::Api> apis;
+    RtAudio::getCompiledApi(apis);
+    for (RtAudio::Api api : { RtAudio::LINUX_ALSA, RtAudio::UNIX_JACK })
+        if (std::find(apis.begin(), apis.end(), api) != apis.end() && openApi(api, preferredRate))
+            return true;
+    return false;
 }
 
 bool RtAudioDevice::openApi(int api, int preferredRate)
@@ -167,11 +174,6 @@ void RtAudioDevice::park()
     std::unique_lock lock(m_parkMutex);
     while (!m_closing)
         m_parkWake.wait_for(lock, std::chrono::milliseconds(200));
-}
-
-DeviceFactory SystemDeviceFactory()
-{
-    return [] { return std::unique_ptr<AudioDevice>(new RtAudioDevice); };
 }
 
 } // namespace DX7Sound

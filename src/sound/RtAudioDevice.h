@@ -11,8 +11,8 @@ class RtAudio;
 
 namespace DX7Sound {
 
-// The system's default output through RtAudio: PulseAudio (or PipeWire's PulseAudio service)
-// first, then ALSA's default device. Stereo float32, 256-frame periods and a server buffer of a
+// The system's default output through RtAudio, for machines without a sound server: ALSA's
+// default device, then a JACK server. Stereo float32, 256-frame periods and a server buffer of a
 // few periods, so a start is heard within a few tens of milliseconds. Keeps RtAudio's and ALSA's
 // console messages out of the terminal.
 //
