@@ -146,19 +146,24 @@ bool PulseDevice::open(int preferredRate)
         m_result = m_serverSeen ? OpenResult::Failed : OpenResult::NoServer;
         return false;
     }
-    if (rateKnown) {
-        // A reopen: the rate is fixed already, so the stream is set up whenever the server
-        // answers, and sound resumes then; if the connection fails, `lost` says so.
-        m_result = OpenResult::Opened;
-        return true;
+    // A server that does not answer (stopped, overloaded) holds up neither the caller nor the
+    // sound for good: the stream is set up whenever it answers, and `lost` tells if it never does.
+    pa_threaded_mainloop_lock(m_loop);
+    if (m_rate == 0)
+        m_rate = m_tuning.fallbackRate;
+    const bool failed = m_failed;
+    pa_threaded_mainloop_unlock(m_loop);
+    if (failed) {
+        m_result = m_serverSeen ? OpenResult::Failed : OpenResult::NoServer;
+        return false;
     }
-    m_result = OpenResult::NoAnswer;
-    return false;
+    m_result = OpenResult::Pending;
+    return true;
 }
 
 bool PulseDevice::start(RenderSource* source, std::function<void()> lost)
 {
-    if (!m_loop || m_result != OpenResult::Opened)
+    if (!m_loop || (m_result != OpenResult::Opened && m_result != OpenResult::Pending))
         return false;
     pa_threaded_mainloop_lock(m_loop);
     m_lost = std::move(lost);

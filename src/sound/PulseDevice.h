@@ -19,9 +19,10 @@ namespace DX7Sound {
 //
 // The main loop's thread is the audio thread: it renders in the server's write requests. It asks
 // RealtimeKit for real-time scheduling once it runs. No call waits on the server without a
-// deadline: open() gives up after a short time, a server that accepts the connection but does not
-// answer in time makes a reopen (a known rate) connect on in the background, and the destructor
-// plays out the buffered sound for at most drainMs before it closes whatever the server does.
+// deadline: open() waits a short time for the stream, and when a server is there but does not
+// answer in time, it returns with the stream still being set up in the background (at the asked
+// rate, or fallbackRate when none was asked), which sounds once the server answers. The destructor
+// plays out the buffered sound for at most drainMs, then closes whatever the server does.
 //
 // The stream starts with a small buffer; every underrun the server reports raises it by a step,
 // up to maxLatencyMs, never below the start. After corkAfterMs of nothing sounding (the source
@@ -40,17 +41,18 @@ public:
         int maxLatencyMs = 60; // never raised above this
         int corkAfterMs = 3000; // silence before the stream is corked
         int answerMs = 1000; // open(0): wait this long for the server's rate
-        int reopenAnswerMs = 200; // open(rate): then the connection goes on in the background
+        int reopenAnswerMs = 200; // open(rate): wait this long for the stream
+        int fallbackRate = 48000; // open(0) without an answer: the rate to ask for
         int drainMs = 400; // destructor: longest play-out of the buffered sound
     };
 
     // How the last open() ended.
     enum class OpenResult {
         NotTried,
-        Opened, // a stream exists, or (a reopen) is being set up
+        Opened, // the stream is ready
+        Pending, // a server is there but has not answered yet: the stream comes when it does
         NoServer, // nothing listens: another output may be tried
-        NoAnswer, // a server is there but did not answer in time: do not try others
-        Failed, // the server refused the stream (no sink)
+        Failed, // the server refused the connection or the stream (no sink)
     };
 
     // A device with the usual tuning, or with `tuning` (tests and benchmarks).

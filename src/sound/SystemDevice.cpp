@@ -8,7 +8,8 @@ namespace {
 
 // The desktop's output: the PulseAudio server when there is one, else ALSA or JACK through
 // RtAudio. A server that is there but does not answer is not bypassed: ALSA's default device
-// usually leads to that same server, and its plugin would wait on it without a deadline.
+// usually leads to that same server, and its plugin would wait on it without a deadline; the
+// PulseAudio stream then comes up as soon as the server answers.
 class SystemDevice : public AudioDevice
 {
 public:

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -213,4 +214,44 @@ TEST_F(StartupE2E, ShutdownOnAFullDiskLeavesTheSettingsFileByteForByte)
     EXPECT_EQ(f.readAll(), before);
     EXPECT_EQ(QDir(programDir).entryList(QDir::Files | QDir::Hidden, QDir::Name),
         (QStringList { "sorvanto", "sorvanto.ini" }));
+}
+
+// With the sound server stopped (SIGSTOP) the program still ends within about two seconds of a
+// SIGTERM (which its window's event loop handles), and so gives up its lock: the next start
+// comes up, and its window answers a SIGTERM as promptly, while the server is still frozen.
+TEST_F(StartupE2E, AFrozenSoundServerHoldsUpNeitherTheEndNorTheNextStart)
+{
+    QFile pidFile(QStringLiteral(SORVANTO_PULSE_DIR "/pid"));
+    ASSERT_TRUE(pidFile.open(QIODevice::ReadOnly)) << "no test sound server";
+    const pid_t server = pid_t(pidFile.readAll().trimmed().toLong());
+    ASSERT_GT(server, 0);
+
+    QProcess* first = launch();
+    ASSERT_TRUE(first->waitForStarted(kStartTimeoutMs));
+    ASSERT_TRUE(waitUntilSettled(first)) << "the program did not come up";
+    struct Thaw
+    {
+        pid_t pid;
+        ~Thaw() { ::kill(pid, SIGCONT); }
+    } thaw { server };
+    ASSERT_EQ(::kill(server, SIGSTOP), 0);
+    QTest::qWait(200);
+
+    QElapsedTimer clock;
+    clock.start();
+    ::kill(pid_t(first->processId()), SIGTERM);
+    ASSERT_TRUE(first->waitForFinished(kStartTimeoutMs));
+    EXPECT_LT(clock.elapsed(), 2500) << "the end waited on the frozen server";
+    EXPECT_EQ(first->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first->exitCode(), 0);
+
+    QProcess* second = launch();
+    ASSERT_TRUE(second->waitForStarted(kStartTimeoutMs));
+    ASSERT_TRUE(waitUntilSettled(second)) << "a start during the freeze did not come up";
+    ASSERT_EQ(second->state(), QProcess::Running) << "the lock was still held";
+    clock.start();
+    ::kill(pid_t(second->processId()), SIGTERM);
+    ASSERT_TRUE(second->waitForFinished(kStartTimeoutMs));
+    EXPECT_LT(clock.elapsed(), 2500) << "the window did not answer during the freeze";
+    EXPECT_EQ(second->exitCode(), 0);
 }

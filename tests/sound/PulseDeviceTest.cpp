@@ -280,32 +280,34 @@ TEST_F(PulseDeviceTest, NoServerIsToldApartFromAFrozenOneAndNeitherWaitsLong)
         EXPECT_LT(clock.elapsed(), 900) << "an absent server was waited for";
     }
 
+    // A frozen server: the open returns after its short wait, at the asked rate or (none asked)
+    // the usual one, and the stream comes up once the server answers again.
     FrozenServer frozen;
     ASSERT_TRUE(frozen.frozen());
     PulseDevice::Tuning tuning;
     tuning.answerMs = 300;
+    LevelSource first, second;
+    PulseDevice unasked(tuning), asked(tuning);
     QElapsedTimer clock;
     clock.start();
-    {
-        PulseDevice device(tuning);
-        EXPECT_FALSE(device.open(0)) << "no rate can come from a frozen server";
-        EXPECT_EQ(device.lastOpen(), PulseDevice::OpenResult::NoAnswer);
-    }
+    ASSERT_TRUE(unasked.open(0));
+    EXPECT_EQ(unasked.lastOpen(), PulseDevice::OpenResult::Pending);
+    EXPECT_EQ(unasked.sampleRate(), 48000);
+    ASSERT_TRUE(asked.open(44100));
+    EXPECT_EQ(asked.lastOpen(), PulseDevice::OpenResult::Pending);
+    EXPECT_EQ(asked.sampleRate(), 44100);
     EXPECT_LT(clock.elapsed(), 2000);
-
-    // A reopen knows its rate: it returns at once and connects when the server answers.
-    clock.start();
-    LevelSource source;
-    PulseDevice reopened(tuning);
-    ASSERT_TRUE(reopened.open(48000));
-    EXPECT_LT(clock.elapsed(), 2000);
-    source.on = true;
-    ASSERT_TRUE(reopened.start(&source, [] {}));
-    EXPECT_FALSE(reopened.streamReady());
-    EXPECT_EQ(source.renders.load(), 0);
+    first.on = second.on = true;
+    ASSERT_TRUE(unasked.start(&first, [] {}));
+    ASSERT_TRUE(asked.start(&second, [] {}));
+    QTest::qWait(100);
+    EXPECT_FALSE(unasked.streamReady());
+    EXPECT_EQ(first.renders.load() + second.renders.load(), 0);
     ::kill(serverPid(), SIGCONT);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return source.renders.load() > 0; }, 5000))
-        << "the stream did not come up once the server answered";
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return first.renders.load() > 0 && second.renders.load() > 0; }, 5000))
+        << "the streams did not come up once the server answered";
+    EXPECT_TRUE(asked.streamReady());
 }
 
 TEST_F(PulseDeviceTest, AFrozenServerHoldsUpNoEngineCallAndTheEngineEndsSoon)
@@ -337,6 +339,22 @@ TEST_F(PulseDeviceTest, AFrozenServerHoldsUpNoEngineCallAndTheEngineEndsSoon)
     clock.start();
     engine.reset();
     EXPECT_LT(clock.elapsed(), 2000) << "the end waited on the frozen server";
+
+    // A start while it is frozen: one short wait for the server, then nothing waits.
+    clock.start();
+    DX7Sound::Engine later(DX7Sound::SystemDeviceFactory());
+    EXPECT_TRUE(later.InitDirectSound());
+    EXPECT_EQ(later.sampleRate(), 48000);
+    EXPECT_LT(clock.elapsed(), 1800);
+    clock.start();
+    later.InitChannels(10, tone);
+    for (int i = 0; i < 20; ++i) {
+        later.LoadFile(qint16(i % 3), tone, 100, 50);
+        later.PlayChannel(qint16(i % 3), 1);
+        QTest::qWait(20);
+    }
+    EXPECT_LT(clock.elapsed(), 1500) << "loads and plays waited on the frozen server";
+    EXPECT_TRUE(later.status(2).Loaded);
 }
 
 TEST_F(PulseDeviceTest, AServerKilledDuringALoadLeavesTheSlotLoadedAndSoundsOnItsReturn)
