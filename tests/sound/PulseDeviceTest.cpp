@@ -158,7 +158,7 @@ protected:
         Signal s;
         s.rate = 48000;
         s.samples.assign(size_t(seconds * 48000) * 2, value);
-        const QString path = dir.filePath(name);
+        QString path = dir.filePath(name);
         EXPECT_TRUE(SoundTestKit::writeWav(path, s, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
         return path;
     }
