@@ -115,11 +115,8 @@ struct Engine::Impl
     // Closes a device the audio thread reported lost, and frees what the mixer sent back.
     void serviceDevice()
     {
-        if (lost->exchange(false) && device) {
+        if (lost->exchange(false) && device)
             device.reset();
-            // A server that just went away is not asked again at once.
-            lastFailedReopen.start();
-        }
         mixer.collectGarbage();
     }
 
