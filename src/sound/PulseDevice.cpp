@@ -187,7 +187,9 @@ void PulseDevice::wake()
     if (m_stream && m_ready && m_corked) {
         m_corked = false;
         m_silentFrames = 0;
-        // The buffer holds silence by now: drop it, so the new sound does not queue behind it.
+        // Back to the playing latency; the buffer holds silence by now: drop it, so the new sound
+        // does not queue behind it. The server takes these in order.
+        applyLatency();
         unrefOp(pa_stream_flush(m_stream, nullptr, nullptr));
         unrefOp(pa_stream_cork(m_stream, 0, nullptr, nullptr));
     }
@@ -339,6 +341,9 @@ void PulseDevice::cork()
     m_corked = true;
     ++m_corks;
     unrefOp(pa_stream_cork(m_stream, 1, nullptr, nullptr));
+    // A corked stream's short latency would still keep the sink waking every few milliseconds.
+    const pa_buffer_attr rest = bufferFor(int(int64_t(m_tuning.restLatencyMs) * m_rate / 1000));
+    unrefOp(pa_stream_set_buffer_attr(m_stream, &rest, nullptr, nullptr));
 }
 
 void PulseDevice::onUnderflow(pa_stream*, void* self)

@@ -40,6 +40,7 @@ public:
         int stepLatencyMs = 10; // raise after an underrun
         int maxLatencyMs = 60; // never raised above this
         int corkAfterMs = 3000; // silence before the stream is corked
+        int restLatencyMs = 2000; // asked while corked, so that the sink may sleep
         int answerMs = 1000; // open(0): wait this long for the server's rate
         int reopenAnswerMs = 200; // open(rate): wait this long for the stream
         int fallbackRate = 48000; // open(0) without an answer: the rate to ask for

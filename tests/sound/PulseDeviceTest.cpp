@@ -248,15 +248,17 @@ TEST_F(PulseDeviceTest, UnderrunsRaiseTheLatencyInStepsUpToTheCapNeverBeyond)
     source.on = true;
     ASSERT_TRUE(device.start(&source, [] {}));
     QTest::qWait(300);
-    // An undisturbed stream keeps its start latency.
-    EXPECT_EQ(device.latencyFrames(), start);
+    // A busy machine may have caused underruns already; the latency never went down.
+    const int before = device.latencyFrames();
+    const int underrunsBefore = device.underruns();
+    EXPECT_GE(before, start);
 
     source.stallsLeft = 1;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return device.underruns() >= 1; }, 5000))
+    ASSERT_TRUE(QTest::qWaitFor([&] { return device.underruns() > underrunsBefore; }, 5000))
         << "a stalled audio thread caused no underrun";
     QTest::qWait(300);
-    EXPECT_GE(device.latencyFrames(), start + 480) << "not raised by a 10 ms step";
-    EXPECT_EQ((device.latencyFrames() - start) % 480, 0);
+    EXPECT_GE(device.latencyFrames(), std::min(2880, before + 480)) << "not raised by a step";
+    EXPECT_EQ((device.latencyFrames() - start) % 480, 0) << "not in 10 ms steps";
 
     source.stallsLeft = 8;
     ASSERT_TRUE(QTest::qWaitFor([&] { return source.stallsLeft.load() == 0; }, 15000));
