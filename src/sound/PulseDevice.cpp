@@ -320,7 +320,9 @@ void PulseDevice::onWrite(pa_stream* s, size_t bytes, void* self)
         }
         auto* out = static_cast<float*>(data);
         bool sounding = false;
-        if (source) {
+        // A corked stream's requests fill its resting buffer, which the next wake drops: the
+        // source is not pulled, so that what it starts meanwhile is not lost with that buffer.
+        if (source && !d->m_corked) {
             source->render(out, int(frames));
             sounding = source->sounding();
         } else {
