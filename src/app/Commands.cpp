@@ -2,6 +2,7 @@
 
 #include "app/FileNames.h"
 #include "app/ProfileFile.h"
+#include "app/ProgramLocations.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -105,10 +106,11 @@ std::optional<qint16> readRadixNumber(const std::string& s, int radix)
 
 } // namespace
 
-void InitPaths(ProgramValues& values)
+void InitPaths(ProgramValues& values, const ProgramLocations& locations)
 {
-    values.AppDir = QCoreApplication::applicationDirPath();
+    values.AppDir = locations.appDir;
     AddBackslash(values.AppDir);
+    values.IniFile = locations.iniFile;
     values.AppExeName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
     values.TempDir = GetTempDir();
 }
@@ -131,7 +133,9 @@ QString ResolveSoundDirectory(const QString& stored, const QString& appDir)
 void LoadProgramSettings(ProgramValues& values)
 {
     values.AppTitle = kAppTitle;
-    values.IniFile = GetLongName(values.AppDir + values.AppExeName + QStringLiteral(".ini"));
+    if (values.IniFile.isEmpty())
+        values.IniFile = values.AppDir + values.AppExeName + QStringLiteral(".ini");
+    values.IniFile = GetLongName(values.IniFile);
 
     // One read of the file serves all four keys.
     const ProfileText ini = ProfileText::fromFile(values.IniFile);

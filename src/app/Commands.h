@@ -21,7 +21,7 @@ struct ProgramValues
     QString AppExeName; // executable file name
     QString TempDir; // the program's private runtime directory, ends with '/'
     QString AppTitle = kAppTitle;
-    QString IniFile; // AppDir + AppExeName + ".ini"
+    QString IniFile; // the settings file: AppDir + AppExeName + ".ini" when portable
     QString WAVpath; // absolute sound directory, ends with '/'
     qint16 ShowEnding = 0; // 1 = lists show ".wav"; any non-zero value shows it
     qint16 AutoPlay = 1; // 1 = a click in a list also plays
@@ -34,12 +34,15 @@ struct ProgramValues
     QString ChooserPrompt;
 };
 
-// Sets AppDir, AppExeName and TempDir from the running executable and the user's runtime
-// directory (created private if missing).
-void InitPaths(ProgramValues& values);
+struct ProgramLocations;
 
-// Sets AppTitle, IniFile, WAVpath, the three flags and DefaultWav from the settings file, and
-// writes the default clip into TempDir when it is missing. The caller mirrors the flags into the
+// Sets AppDir and IniFile from `locations` (portable or installed), AppExeName from the running
+// executable and TempDir from the user's runtime directory (created private if missing).
+void InitPaths(ProgramValues& values, const ProgramLocations& locations);
+
+// Sets AppTitle, IniFile (AppDir + AppExeName + ".ini" unless InitPaths chose it), WAVpath, the
+// three flags and DefaultWav from the settings file, and writes the default clip into TempDir
+// when it is missing. The caller mirrors the flags into the
 // main window's check marks.
 void LoadProgramSettings(ProgramValues& values);
 

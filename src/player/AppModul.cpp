@@ -1,11 +1,14 @@
 #include "player/AppModul.h"
 
+#include "app/About.h"
 #include "app/Commands.h"
+#include "app/ProgramLocations.h"
 #include "app/SingleInstance.h"
 #include "player/Form1.h"
 #include "sound/DX7Sound.h"
 
 #include <QApplication>
+#include <QProcessEnvironment>
 #include <QSocketNotifier>
 
 #include <array>
@@ -121,7 +124,11 @@ void CloseOnTermination::drainPipe()
 
 int Main(int argc, char** argv)
 {
-    // The command line is ignored, Qt's own options included.
+    // --help and --version answer before anything of the program exists.
+    if (const std::optional<int> status = About::HandleCommandLine(argc, argv, stdout))
+        return *status;
+
+    // The rest of the command line is ignored, Qt's own options included.
     int qtArgc = argc > 0 ? 1 : 0;
     char* qtArgv[] = { argc > 0 ? argv[0] : nullptr, nullptr };
     QApplication app(qtArgc, qtArgv);
@@ -136,8 +143,11 @@ int Main(int argc, char** argv)
     // than kill the program with SIGXFSZ.
     ::signal(SIGXFSZ, SIG_IGN);
     CloseOnTermination termination;
+    const Commands::ProgramLocations locations = Commands::ProgramLocations::detect(
+        QCoreApplication::applicationFilePath(), QProcessEnvironment::systemEnvironment());
+    Commands::PrepareProgramLocations(locations);
     Commands::ProgramValues values;
-    Commands::InitPaths(values);
+    Commands::InitPaths(values, locations);
     DX7Sound::Engine engine(DX7Sound::SystemDeviceFactory());
     const std::unique_ptr<Form1> form = StartProgram(values, engine);
     termination.setWindow(form.get());

@@ -52,9 +52,11 @@ private:
     QSocketNotifier* m_notifier = nullptr;
 };
 
-// Runs the program: single-instance test (a second instance returns 0 at once, having touched
-// no file), paths, StartProgram with the system's sound device, then the event loop until the
-// main window closes. Arguments are accepted and ignored (Qt does not see them either).
+// Runs the program: --help and --version are answered at once (no window, lock or file);
+// otherwise the single-instance test (a second instance returns 0 at once, having touched no
+// file), the program's locations (portable or installed, whose folders are prepared), paths,
+// StartProgram with the system's sound device, then the event loop until the main window
+// closes. Other arguments are accepted and ignored (Qt does not see them either).
 // Returns the process exit status. Called once, from main().
 int Main(int argc, char** argv);
 
