@@ -502,9 +502,10 @@ IoResult SaveFileAtomically(const QString& path, const QByteArray& bytes)
 
     IoResult result;
     if (replacing) {
-        // Failing to keep the owner (only root may give a file away) does not stop the save.
-        (void)::fchown(fd, old.st_uid, old.st_gid);
-        (void)::fchmod(fd, old.st_mode & 07777);
+        // Failing to keep the owner (only root may give a file away) or the mode does not stop
+        // the save: the new file then has the user's defaults.
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0) { }
+        if (::fchmod(fd, old.st_mode & 07777) != 0) { }
     }
     result = writeAll(fd, bytes);
     // The data must be on disk before the name points at it, or a crash could publish an
