@@ -1,8 +1,11 @@
 // Draws the program's artwork: the knob film strip, the Mute and Play key strips, the sync
 // panel strip and the window icon, each at 96-dpi size and at twice that size ("@2x"), as PNG
 // files in the directory given on the command line. Run by hand; its output is committed.
+// With --icons it draws the application icon at each size given, as sorvanto-<size>.png (the
+// build does this for the install rules).
 //
 //   make_artwork <outdir>
+//   make_artwork --icons <outdir> <size>...
 //
 // Everything is drawn with QPainter from fixed numbers (textures use a seeded generator), so a
 // run reproduces the same files.
@@ -478,48 +481,63 @@ QImage syncStrip(int scale)
 
 // ---- Window icon -----------------------------------------------------------------------------
 
+// Paints the icon in its 32 x 32 logical square; callers scale the painter to the size wanted.
+void drawIcon(QPainter& p)
+{
+    QLinearGradient bg(0, 0, 32, 32);
+    bg.setColorAt(0.0, QColor(212, 212, 216));
+    bg.setColorAt(1.0, QColor(150, 150, 156));
+    p.setPen(QPen(QColor(80, 80, 86), 1.0));
+    p.setBrush(bg);
+    p.drawRoundedRect(QRectF(0.5, 0.5, 31, 31), 3, 3);
+    const QColor knobColours[3] = { kPanel, QColor(230, 180, 40), QColor(60, 170, 90) };
+    const double faderPos[3] = { 21.0, 15.0, 24.0 };
+    for (int i = 0; i < 3; ++i) {
+        const double x = 2.5 + i * 9.5;
+        QLinearGradient strip(x, 0, x + 8, 0);
+        strip.setColorAt(0.0, QColor(58, 58, 64));
+        strip.setColorAt(1.0, QColor(30, 30, 34));
+        p.setPen(Qt::NoPen);
+        p.setBrush(strip);
+        p.drawRoundedRect(QRectF(x, 2.5, 8, 27), 1.5, 1.5);
+        // Knob.
+        const QPointF c(x + 4, 7.0);
+        QRadialGradient k(c + QPointF(-0.8, -0.8), 3.2);
+        k.setColorAt(0.0, knobColours[i].lighter(150));
+        k.setColorAt(1.0, knobColours[i].darker(130));
+        p.setBrush(k);
+        p.drawEllipse(c, 2.7, 2.7);
+        p.setPen(QPen(Qt::white, 0.8));
+        p.drawLine(c, polar(c, 2.4, -60.0 + 60.0 * i));
+        // Fader slot and cap.
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(8, 8, 10));
+        p.drawRect(QRectF(x + 3.4, 12.0, 1.2, 15.5));
+        QLinearGradient cap(0, faderPos[i] - 1.8, 0, faderPos[i] + 1.8);
+        cap.setColorAt(0.0, QColor(245, 245, 248));
+        cap.setColorAt(1.0, QColor(150, 150, 158));
+        p.setBrush(cap);
+        p.drawRoundedRect(QRectF(x + 1.2, faderPos[i] - 1.8, 5.6, 3.6), 0.8, 0.8);
+    }
+}
+
 QImage icon(int scale)
 {
-    return render(
-        32, 32, scale,
-        [](QPainter& p) {
-            QLinearGradient bg(0, 0, 32, 32);
-            bg.setColorAt(0.0, QColor(212, 212, 216));
-            bg.setColorAt(1.0, QColor(150, 150, 156));
-            p.setPen(QPen(QColor(80, 80, 86), 1.0));
-            p.setBrush(bg);
-            p.drawRoundedRect(QRectF(0.5, 0.5, 31, 31), 3, 3);
-            const QColor knobColours[3] = { kPanel, QColor(230, 180, 40), QColor(60, 170, 90) };
-            const double faderPos[3] = { 21.0, 15.0, 24.0 };
-            for (int i = 0; i < 3; ++i) {
-                const double x = 2.5 + i * 9.5;
-                QLinearGradient strip(x, 0, x + 8, 0);
-                strip.setColorAt(0.0, QColor(58, 58, 64));
-                strip.setColorAt(1.0, QColor(30, 30, 34));
-                p.setPen(Qt::NoPen);
-                p.setBrush(strip);
-                p.drawRoundedRect(QRectF(x, 2.5, 8, 27), 1.5, 1.5);
-                // Knob.
-                const QPointF c(x + 4, 7.0);
-                QRadialGradient k(c + QPointF(-0.8, -0.8), 3.2);
-                k.setColorAt(0.0, knobColours[i].lighter(150));
-                k.setColorAt(1.0, knobColours[i].darker(130));
-                p.setBrush(k);
-                p.drawEllipse(c, 2.7, 2.7);
-                p.setPen(QPen(Qt::white, 0.8));
-                p.drawLine(c, polar(c, 2.4, -60.0 + 60.0 * i));
-                // Fader slot and cap.
-                p.setPen(Qt::NoPen);
-                p.setBrush(QColor(8, 8, 10));
-                p.drawRect(QRectF(x + 3.4, 12.0, 1.2, 15.5));
-                QLinearGradient cap(0, faderPos[i] - 1.8, 0, faderPos[i] + 1.8);
-                cap.setColorAt(0.0, QColor(245, 245, 248));
-                cap.setColorAt(1.0, QColor(150, 150, 158));
-                p.setBrush(cap);
-                p.drawRoundedRect(QRectF(x + 1.2, faderPos[i] - 1.8, 5.6, 3.6), 0.8, 0.8);
-            }
-        },
-        true);
+    return render(32, 32, scale, drawIcon, true);
+}
+
+// The application icon of `px` x `px` pixels for the desktop's icon theme, drawn at that size
+// (not scaled from a smaller image).
+QImage appIcon(int px)
+{
+    QImage image(px, px, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(px / 32.0, px / 32.0);
+    drawIcon(p);
+    p.end();
+    return image.convertToFormat(QImage::Format_ARGB32);
 }
 
 bool save(const QImage& image, const QString& dir, const QString& name)
@@ -539,8 +557,23 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    if (argc >= 3 && QLatin1String(argv[1]) == QLatin1String("--icons")) {
+        const QString dir = QString::fromLocal8Bit(argv[2]);
+        QDir().mkpath(dir);
+        bool ok = true;
+        for (int i = 3; i < argc; ++i) {
+            const int px = QString::fromLocal8Bit(argv[i]).toInt();
+            if (px <= 0 || px > 1024) {
+                QTextStream(stderr) << "bad icon size " << argv[i] << '\n';
+                return 2;
+            }
+            ok = save(appIcon(px), dir, QStringLiteral("sorvanto-%1.png").arg(px)) && ok;
+        }
+        return ok ? 0 : 1;
+    }
     if (argc != 2) {
-        QTextStream(stderr) << "usage: make_artwork <outdir>\n";
+        QTextStream(stderr) << "usage: make_artwork <outdir>\n"
+                               "       make_artwork --icons <outdir> <size>...\n";
         return 2;
     }
     const QString dir = QString::fromLocal8Bit(argv[1]);
