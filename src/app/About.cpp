@@ -30,8 +30,8 @@ constexpr std::array kHelpSections {
     HelpSection { "Files",
         "Installed (sorvanto in a bin/ directory with ../share/sorvanto/ beside it):\n"
         "  settings           $XDG_CONFIG_HOME/sorvanto/sorvanto.ini (~/.config/...)\n"
-        "  program directory  $XDG_DATA_HOME/sorvanto/ (~/.local/share/...), which gets a\n"
-        "                     copy of the demo phrases on the first start\n"
+        "  program directory  $XDG_DATA_HOME/sorvanto/ (~/.local/share/...),\n"
+        "                     given a copy of the demo phrases on the first start\n"
         "Portable (any other place, such as a build tree):\n"
         "  settings           sorvanto.ini beside the executable\n"
         "  program directory  the executable's directory\n"
