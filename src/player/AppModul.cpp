@@ -132,6 +132,8 @@ int Main(int argc, char** argv)
     int qtArgc = argc > 0 ? 1 : 0;
     char* qtArgv[] = { argc > 0 ? argv[0] : nullptr, nullptr };
     QApplication app(qtArgc, qtArgv);
+    // Lets the desktop match the window to the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.vorn.Sorvanto"));
 
     // Before anything touches a file: is this executable already running for this user?
     const Commands::SingleInstance instance(
