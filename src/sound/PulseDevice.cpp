@@ -18,6 +18,8 @@ constexpr size_t frameBytes = 2 * sizeof(float);
 constexpr size_t maxRenderFrames = 512;
 
 const char* const appName = "Vorn's Sorvanto";
+// The installed desktop file's and icon's name, so mixers show the menu entry's icon.
+const char* const appId = "org.vorn.Sorvanto";
 
 // The buffer for a target latency: the server asks for more once a quarter of it has played,
 // and starts (or restarts after an underrun) only with a full buffer.
@@ -114,8 +116,8 @@ bool PulseDevice::open(int preferredRate)
         return false;
     pa_proplist* props = pa_proplist_new();
     pa_proplist_sets(props, PA_PROP_APPLICATION_NAME, appName);
-    pa_proplist_sets(props, PA_PROP_APPLICATION_ICON_NAME, "sorvanto");
-    pa_proplist_sets(props, PA_PROP_APPLICATION_ID, "sorvanto");
+    pa_proplist_sets(props, PA_PROP_APPLICATION_ICON_NAME, appId);
+    pa_proplist_sets(props, PA_PROP_APPLICATION_ID, appId);
     m_context = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(m_loop), appName, props);
     pa_proplist_free(props);
     if (!m_context)
@@ -259,7 +261,7 @@ void PulseDevice::createStream()
     pa_channel_map_init_stereo(&map);
     pa_proplist* props = pa_proplist_new();
     pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "music");
-    pa_proplist_sets(props, PA_PROP_MEDIA_ICON_NAME, "sorvanto");
+    pa_proplist_sets(props, PA_PROP_MEDIA_ICON_NAME, appId);
     m_stream = pa_stream_new_with_proplist(m_context, "Phrases", &spec, &map, props);
     pa_proplist_free(props);
     if (!m_stream) {

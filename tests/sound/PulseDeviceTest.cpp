@@ -189,7 +189,7 @@ TEST_F(PulseDeviceTest, PlaysAtTheSinkRateUnderTheProgramsNameIconAndMusicRole)
     const QString list = QString::fromUtf8(pactl.readAllStandardOutput());
     EXPECT_TRUE(list.contains(QStringLiteral("application.name = \"Vorn's Sorvanto\"")))
         << list.toStdString();
-    EXPECT_TRUE(list.contains(QStringLiteral("application.icon_name = \"sorvanto\"")));
+    EXPECT_TRUE(list.contains(QStringLiteral("application.icon_name = \"org.vorn.Sorvanto\"")));
     EXPECT_TRUE(list.contains(QStringLiteral("media.role = \"music\"")));
     EXPECT_TRUE(list.contains(QStringLiteral("Sample Specification: float32le 2ch 48000Hz")));
 }
