@@ -109,9 +109,11 @@ void BM_MixerRender_11Voices(benchmark::State& state)
     table.table = newVoiceTable(voices);
     batch->commands.push_back(table);
     for (int v = 0; v < voices; ++v) {
-        auto buffer = std::make_unique<SoundBuffer>();
-        buffer->frames = 44100 + v * 97;
-        buffer->samples.assign(size_t(buffer->frames) * 2, 0.25f);
+        const qint64 frames = 44100 + v * 97;
+        auto buffer = std::make_unique<SoundBuffer>(SoundBuffer::Sample::Int16, 2, frames);
+        std::fill_n(buffer->int16Data(), frames * 2, std::int16_t(8192));
+        buffer->writableProgress()->ready.store(frames);
+        buffer->writableProgress()->finished.store(true);
         MixerCommand c;
         c.voice = v;
         c.kind = MixerCommand::SetBuffer;

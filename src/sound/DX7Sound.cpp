@@ -22,7 +22,7 @@ struct Slot
     bool Loaded = false;
     bool playing = false;
     QString file;
-    qint64 frames = 0;
+    std::shared_ptr<const DecodeProgress> progress; // of the current buffer
     int volume = 0;
     int pan = 0;
 };
@@ -53,6 +53,14 @@ struct Engine::Impl
     bool publishScheduled = false;
     QElapsedTimer lastFailedReopen; // invalid until a reopen fails
     QObject context; // receives the posted publish and device-lost events on the GUI thread
+    // Runs only while the mixer holds something to free, so an idle engine wakes nobody.
+    QTimer garbageTimer;
+
+    Impl()
+    {
+        garbageTimer.setInterval(10);
+        QObject::connect(&garbageTimer, &QTimer::timeout, &context, [this] { serviceDevice(); });
+    }
 
     ~Impl()
     {
@@ -110,6 +118,7 @@ struct Engine::Impl
         pending.reset();
         if (!device)
             mixer.applyPendingOffline();
+        watchGarbage();
     }
 
     // Closes a device the audio thread reported lost, and frees what the mixer sent back.
@@ -118,6 +127,18 @@ struct Engine::Impl
         if (lost->exchange(false) && device)
             device.reset();
         mixer.collectGarbage();
+        watchGarbage();
+    }
+
+    // Keeps the garbage timer running exactly while something waits to be freed: replaced
+    // buffers are freed within a few periods, not only at the next engine call.
+    void watchGarbage()
+    {
+        const bool holds = mixer.holdsGarbage(device != nullptr);
+        if (holds && !garbageTimer.isActive())
+            garbageTimer.start();
+        else if (!holds && garbageTimer.isActive())
+            garbageTimer.stop();
     }
 
     bool openDevice()
@@ -216,7 +237,7 @@ void Engine::LoadBuffer(qint16 channel, const QString& file)
     s->Loaded = true;
     s->playing = false;
     s->file = file;
-    s->frames = buffer->frames;
+    s->progress = buffer->sharedProgress();
     s->volume = 0;
     s->pan = 0;
     MixerCommand c;
@@ -321,7 +342,10 @@ ChannelStatus Engine::status(qint16 channel) const
     st.Loaded = s->Loaded;
     st.playing = s->playing;
     st.file = s->file;
-    st.frames = s->frames;
+    if (s->progress) {
+        st.frames = s->progress->length.load();
+        st.decoding = !s->progress->finished.load();
+    }
     st.volume = s->volume;
     st.pan = s->pan;
     return st;

@@ -18,6 +18,10 @@
 // over at once, for callers that run no event loop. The engine's QObject helpers need a
 // QCoreApplication; it never uses QtWidgets.
 //
+// Each load decodes the rest of its file on a worker thread of its own at low priority; replaced
+// buffers are freed (and their workers stopped) off the GUI thread, polled by a timer that runs
+// only while something waits to be freed.
+//
 // A lost sound server is noticed on the audio thread; the stream is closed on the GUI thread
 // (at the next event or engine call), the channels keep their buffers, positions and values, and
 // the next load or play reopens the device. A server missing when InitDirectSound ran is looked
@@ -42,7 +46,8 @@ struct ChannelStatus
     bool Loaded = false; // a buffer was loaded once; never cleared
     bool playing = false; // the engine was told to play and not to stop
     QString file; // file of the current buffer ("" when none)
-    qint64 frames = 0; // frames of the current buffer at the device rate
+    qint64 frames = 0; // loop length of the current buffer at the device rate
+    bool decoding = false; // the current buffer's file is still being decoded behind the start
     int volume = 0; // hundredths of a dB, -10000..0
     int pan = 0; // hundredths of a dB, -10000..10000
 };
@@ -61,7 +66,9 @@ public:
     bool InitDirectSound();
     // Re-creates the table with slots 0..highest, each loaded with `file` at level 80.
     void InitChannels(qint16 highest, const QString& file);
-    // Loads `file` into the slot; any failure leaves the slot exactly as it was.
+    // Loads `file` into the slot; any failure leaves the slot exactly as it was. Only the header
+    // and the first seconds are decoded before it returns; a worker thread decodes the rest while
+    // the slot already plays. A file that ends early or fails part-way loops on what decoded.
     void LoadBuffer(qint16 channel, const QString& file);
     // LoadBuffer, then pan when below 100 and not 50, then level when below 100. Does not play.
     void LoadFile(qint16 channel, const QString& file, quint8 level, quint8 pan);

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 namespace DX7Sound {
 
@@ -43,13 +45,30 @@ struct Playhead
 
 enum class RunEnd { Running, RampDone, BufferDone };
 
+// Frame `i` of a buffer of C channels as two floats; mono goes to both sides.
+template <typename T, int C> inline void frameAt(const T* s, qint64 i, float& l, float& r) noexcept
+{
+    const std::ptrdiff_t at = std::ptrdiff_t(i) * C;
+    if constexpr (std::is_same_v<T, std::int16_t>) {
+        constexpr float k = 1.0f / 32768.0f;
+        l = float(s[at]) * k;
+        r = C == 2 ? float(s[at + 1]) * k : l;
+    } else {
+        l = s[at];
+        r = C == 2 ? s[at + 1] : l;
+    }
+}
+
 // Adds `frames` frames of the playhead into `out`. With `endWithRamp` it returns RampDone as soon
 // as the ramp reaches its target (a fade-out: the rest of the period stays silent and the position
-// stays where the sound ceased). A one-shot returns BufferDone at its last frame.
-RunEnd mixRun(float* out, int frames, Playhead& p, bool endWithRamp) noexcept
+// stays where the sound ceased). A one-shot returns BufferDone at its last frame. Frames not yet
+// decoded count as silence: the position and the ramp advance over them all the same, so a voice
+// never falls out of step with the others and never plays what was not written.
+template <typename T, int C>
+RunEnd mixRunAs(const T* s, float* out, int frames, Playhead& p, bool endWithRamp) noexcept
 {
-    const float* s = p.buffer->samples.data();
-    const qint64 n = p.buffer->frames;
+    const DecodeProgress& progress = p.buffer->progress();
+    const qint64 n = progress.length.load(std::memory_order_acquire);
     Ramp& g = p.gain;
     int i = 0;
     while (i < frames) {
@@ -59,17 +78,28 @@ RunEnd mixRun(float* out, int frames, Playhead& p, bool endWithRamp) noexcept
             p.pos = 0;
         }
         int chunk = int(std::min<qint64>(frames - i, n - p.pos));
-        const float* src = s + 2 * std::ptrdiff_t(p.pos);
+        if (g.left > 0)
+            chunk = std::min(chunk, g.left);
+        const qint64 ready = progress.ready.load(std::memory_order_acquire);
+        const bool silent = p.pos >= ready;
+        if (!silent)
+            chunk = int(std::min<qint64>(chunk, ready - p.pos));
         float* dst = out + 2 * std::ptrdiff_t(i);
         if (g.left > 0) {
-            chunk = std::min(chunk, g.left);
             float l = g.cur[0], r = g.cur[1];
             const float sl = g.step[0], sr = g.step[1];
-            for (std::ptrdiff_t k = 0; k < chunk; ++k) {
-                l += sl;
-                r += sr;
-                dst[2 * k] += src[2 * k] * l;
-                dst[2 * k + 1] += src[2 * k + 1] * r;
+            if (silent) {
+                l += sl * float(chunk);
+                r += sr * float(chunk);
+            } else {
+                for (std::ptrdiff_t k = 0; k < chunk; ++k) {
+                    l += sl;
+                    r += sr;
+                    float a, b;
+                    frameAt<T, C>(s, p.pos + k, a, b);
+                    dst[2 * k] += a * l;
+                    dst[2 * k + 1] += b * r;
+                }
             }
             g.cur[0] = l;
             g.cur[1] = r;
@@ -85,10 +115,12 @@ RunEnd mixRun(float* out, int frames, Playhead& p, bool endWithRamp) noexcept
             continue;
         }
         const float l = g.cur[0], r = g.cur[1];
-        if (l != 0.0f || r != 0.0f) {
+        if (!silent && (l != 0.0f || r != 0.0f)) {
             for (std::ptrdiff_t k = 0; k < chunk; ++k) {
-                dst[2 * k] += src[2 * k] * l;
-                dst[2 * k + 1] += src[2 * k + 1] * r;
+                float a, b;
+                frameAt<T, C>(s, p.pos + k, a, b);
+                dst[2 * k] += a * l;
+                dst[2 * k + 1] += b * r;
             }
         }
         i += chunk;
@@ -97,6 +129,23 @@ RunEnd mixRun(float* out, int frames, Playhead& p, bool endWithRamp) noexcept
     if (p.pos >= n && !p.loop)
         return RunEnd::BufferDone;
     return RunEnd::Running;
+}
+
+RunEnd mixRun(float* out, int frames, Playhead& p, bool endWithRamp) noexcept
+{
+    const SoundBuffer& b = *p.buffer;
+    const bool stereo = b.channels() == 2;
+    if (b.sample() == SoundBuffer::Sample::Int16) {
+        return stereo ? mixRunAs<std::int16_t, 2>(b.int16Data(), out, frames, p, endWithRamp)
+                      : mixRunAs<std::int16_t, 1>(b.int16Data(), out, frames, p, endWithRamp);
+    }
+    return stereo ? mixRunAs<float, 2>(b.floatData(), out, frames, p, endWithRamp)
+                  : mixRunAs<float, 1>(b.floatData(), out, frames, p, endWithRamp);
+}
+
+qint64 lengthOf(const SoundBuffer* b) noexcept
+{
+    return b->progress().length.load(std::memory_order_acquire);
 }
 
 } // namespace
@@ -164,6 +213,7 @@ Mixer::~Mixer()
     applyPendingOffline();
     collectGarbage();
     delete m_table;
+    reapFinished(true);
 }
 
 void Mixer::setRate(int rate)
@@ -194,13 +244,70 @@ void Mixer::collectGarbage()
     while (m_toGui.pop(g)) {
         if (g.batch) {
             for (SoundBuffer* b : g.batch->releasedBuffers)
-                delete b;
+                retire(b);
             for (VoiceTable* t : g.batch->releasedTables)
-                delete t;
+                retire(t);
             delete g.batch;
         }
-        delete g.buffer;
+        retire(g.buffer);
     }
+    reapFinished(false);
+}
+
+bool Mixer::holdsGarbage(bool rendering) const
+{
+    if (!m_reapers.empty() || !m_toGui.empty())
+        return true;
+    return rendering && (pendingBatches() > 0 || m_tails.load(std::memory_order_acquire) > 0);
+}
+
+void Mixer::retire(SoundBuffer* buffer)
+{
+    if (!buffer)
+        return;
+    // Small and finished: freeing it costs less than a thread.
+    constexpr qint64 smallBytes = qint64(4) << 20;
+    if (buffer->progress().finished.load(std::memory_order_acquire)
+        && buffer->bytes() < smallBytes) {
+        delete buffer;
+        return;
+    }
+    buffer->cancel();
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    try {
+        m_reapers.reserve(m_reapers.size() + 1);
+        std::thread t([buffer, done] {
+            delete buffer;
+            done->store(true, std::memory_order_release);
+        });
+        m_reapers.push_back(Reaper { std::move(t), done });
+    } catch (const std::exception&) {
+        // No thread to be had: free it here, waiting at most one decoding step.
+        delete buffer;
+    }
+}
+
+void Mixer::retire(VoiceTable* table)
+{
+    if (!table)
+        return;
+    for (Voice& v : table->voices) {
+        retire(v.head.buffer);
+        retire(v.tail.buffer);
+        v.head.buffer = v.tail.buffer = nullptr;
+    }
+    delete table;
+}
+
+void Mixer::reapFinished(bool wait)
+{
+    auto finished = [wait](Reaper& r) {
+        if (!wait && !r.done->load(std::memory_order_acquire))
+            return false;
+        r.thread.join();
+        return true;
+    };
+    m_reapers.erase(std::remove_if(m_reapers.begin(), m_reapers.end(), finished), m_reapers.end());
 }
 
 void Mixer::applyPendingOffline()
@@ -211,9 +318,9 @@ void Mixer::applyPendingOffline()
             apply(*b, c);
         m_applied.fetch_add(1, std::memory_order_relaxed);
         for (SoundBuffer* x : b->releasedBuffers)
-            delete x;
+            retire(x);
         for (VoiceTable* t : b->releasedTables)
-            delete t;
+            retire(t);
         delete b;
     }
     collectGarbage();
@@ -239,6 +346,10 @@ void Mixer::applyBatches() noexcept
 void Mixer::apply(Batch& batch, const MixerCommand& c) noexcept
 {
     if (c.kind == MixerCommand::NewTable) {
+        int tails = 0;
+        for (const Voice& v : m_table->voices)
+            tails += v.tail.buffer != nullptr;
+        m_tails.fetch_sub(tails, std::memory_order_release);
         batch.releasedTables.push_back(m_table);
         m_table = c.table;
         return;
@@ -255,6 +366,8 @@ void Mixer::apply(Batch& batch, const MixerCommand& c) noexcept
             // The old buffer fades out as a tail instead of being cut off.
             if (v.tail.buffer)
                 batch.releasedBuffers.push_back(v.tail.buffer);
+            else
+                m_tails.fetch_add(1, std::memory_order_release);
             v.tail = v.head;
             v.tail.gain.toward({ 0.0f, 0.0f }, m_rampFrames);
             v.tailDone = false;
@@ -278,7 +391,7 @@ void Mixer::apply(Batch& batch, const MixerCommand& c) noexcept
                 v.head.gain.toward(v.set, m_rampFrames);
             }
         } else {
-            if (v.head.pos >= v.head.buffer->frames)
+            if (v.head.pos >= lengthOf(v.head.buffer))
                 v.head.pos = 0;
             v.head.gain.jump(v.set);
             v.sounding = true;
@@ -314,6 +427,7 @@ void Mixer::render(float* out, int frames) noexcept
         if (v.tailDone && m_toGui.push(Garbage { nullptr, v.tail.buffer })) {
             v.tail = Playhead {};
             v.tailDone = false;
+            m_tails.fetch_sub(1, std::memory_order_release);
         }
         if (!v.sounding)
             continue;

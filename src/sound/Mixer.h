@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstddef>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace DX7Sound {
@@ -51,6 +52,11 @@ public:
         m_read.store(r + 1, std::memory_order_release);
         return true;
     }
+    // Consumer side. True when pop() would fail.
+    bool empty() const
+    {
+        return m_read.load(std::memory_order_relaxed) == m_write.load(std::memory_order_acquire);
+    }
 
 private:
     std::array<T, Capacity> m_items {};
@@ -88,11 +94,13 @@ struct Batch
 };
 
 // The mixer: a table of voices, one per channel slot, rendered on the audio thread and driven
-// from the GUI thread through batches. Level and pan changes of a sounding voice ramp over
-// rampMs; a stop, and a buffer replaced while sounding, fade out over rampMs; a start plays its
-// first frame at the full set gain. A stopped voice keeps its position where its sound ceased (the
-// end of the fade) and plays on from there; a new buffer starts at its first frame; a one-shot
-// that ran to its end plays again from the start.
+// from the GUI thread through batches. A buffer still being decoded plays as far as it is ready:
+// a voice that catches up with its decoder plays silence while its position advances, and a loop
+// wraps at the buffer's loop length, which becomes the true length once decoding ends. Level and
+// pan changes of a sounding voice ramp over rampMs; a stop, and a buffer replaced while sounding,
+// fade out over rampMs; a start plays its first frame at the full set gain. A stopped voice keeps
+// its position where its sound ceased (the end of the fade) and plays on from there; a new buffer
+// starts at its first frame; a one-shot that ran to its end plays again from the start.
 class Mixer : public RenderSource
 {
 public:
@@ -114,7 +122,13 @@ public:
     // one render call. False when the queue is full (the caller keeps the batch and retries).
     bool publish(std::unique_ptr<Batch>& batch);
     // GUI thread. Frees whatever the audio thread sent back (applied batches, faded-out buffers).
+    // A buffer whose worker still decodes, or whose memory is large, is handed to a short-lived
+    // thread that stops the worker and frees it, so the GUI thread never waits for either.
     void collectGarbage();
+    // GUI thread. Whether something still waits to be freed: a buffer being freed off the GUI
+    // thread, or (with `rendering`, a device pulling frames) batches and fading buffers that the
+    // audio thread has yet to send back. Callers poll collectGarbage() only while this holds.
+    bool holdsGarbage(bool rendering) const;
     // GUI thread, only while no device renders: applies every published batch at once, as a
     // render call would, and frees what they replaced.
     void applyPendingOffline();
@@ -135,6 +149,15 @@ private:
     };
     void applyBatches() noexcept;
     void apply(Batch& batch, const MixerCommand& c) noexcept;
+    void retire(SoundBuffer* buffer);
+    void retire(VoiceTable* table);
+    void reapFinished(bool wait);
+
+    struct Reaper
+    {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
 
     int m_rate;
     int m_rampFrames;
@@ -143,6 +166,8 @@ private:
     SpscRing<Garbage, 1024> m_toGui;
     std::atomic<size_t> m_published { 0 };
     std::atomic<size_t> m_applied { 0 };
+    std::atomic<int> m_tails { 0 }; // replaced buffers fading out in the table (audio thread)
+    std::vector<Reaper> m_reapers; // GUI thread
 };
 
 } // namespace DX7Sound
