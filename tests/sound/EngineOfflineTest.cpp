@@ -211,6 +211,31 @@ TEST_F(OfflineEngineTest, StopFadesOutKeepsThePositionAndPlayContinues)
     EXPECT_FLOAT_EQ(out.at(rampFrames + 5, 0), ramp.at(rampFrames + 5, 0));
 }
 
+TEST_F(OfflineEngineTest, AStopFadesFromTheLevelBeforeItRatherThanCutting)
+{
+    engine->InitChannels(0, wav("dc.wav", dc(0.5f)));
+    engine->SetChannelVolume(0, 100);
+    for (int period : { 1, 64, 256 }) {
+        SCOPED_TRACE(period);
+        engine->PlayChannel(0, 1);
+        render(1000, period);
+        engine->StopChannel(0);
+        const Signal out = render(rampFrames + 50, period);
+        // The first frames after the stop are still near the level before it, and the level then
+        // falls by about the same step each frame over the whole fade: a cut, a jump or a fade
+        // much shorter than the ramp all fail here.
+        for (int k = 0; k < 5; ++k)
+            ASSERT_GT(out.at(k, 0), 0.5f * (1.0f - float(k + 2) / float(rampFrames))) << k;
+        ASSERT_GT(out.at(rampFrames / 2, 0), 0.2f);
+        ASSERT_LT(out.at(rampFrames / 2, 0), 0.3f);
+        for (int k = 1; k < rampFrames; ++k) {
+            const float step = out.at(k - 1, 0) - out.at(k, 0);
+            ASSERT_NEAR(step, 0.5f / float(rampFrames), 1e-4f) << k;
+        }
+        EXPECT_EQ(out.at(rampFrames + 10, 0), 0.0f);
+    }
+}
+
 TEST_F(OfflineEngineTest, ReplacingAPlayingBufferSilencesItWithoutAClick)
 {
     const QString file = wav("dc.wav", dc(0.5f));
