@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QTest>
+#include <algorithm>
 #include <cmath>
 #include <sndfile.h>
 
@@ -73,6 +74,20 @@ double toneDb(const SoundTestKit::Signal& s, int side, double frequency, qint64 
     const double peakAmplitude = 2.0 * std::hypot(re, im) / n;
     const double rms = peakAmplitude / std::sqrt(2.0);
     return rms > 0 ? 20.0 * std::log10(rms) : -1000.0;
+}
+
+double steadyToneDb(
+    const SoundTestKit::Signal& s, int side, double frequency, qint64 from, qint64 to, qint64 block)
+{
+    to = std::min(to, s.frames());
+    std::vector<double> levels;
+    for (qint64 at = from; at + block <= to; at += block)
+        levels.push_back(toneDb(s, side, frequency, at, at + block));
+    if (levels.empty())
+        return -1000.0;
+    std::sort(levels.begin(), levels.end());
+    const size_t m = levels.size();
+    return m % 2 ? levels[m / 2] : (levels[m / 2 - 1] + levels[m / 2]) / 2;
 }
 
 QList<qint64> nonSilentFrames(

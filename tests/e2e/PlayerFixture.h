@@ -40,6 +40,12 @@ SoundTestKit::Signal tone(double frequency, double seconds, int side, double amp
 // Level in dB full scale (20 log10 of the RMS) of the `frequency` component of one side over
 // frames [from, to), measured by correlation with a sine and cosine at that frequency.
 double toneDb(const SoundTestKit::Signal& s, int side, double frequency, qint64 from, qint64 to);
+// toneDb measured over blocks of `block` frames across [from, to) and the median of those taken:
+// a dropout in a recording (a gap or a jump of phase) spoils only the few blocks it falls in, so
+// a steady tone reads at its true level as long as most blocks are whole. Blocks should hold a
+// whole number of periods of the tone.
+double steadyToneDb(const SoundTestKit::Signal& s, int side, double frequency, qint64 from,
+    qint64 to, qint64 block = 2400);
 
 // Frames of one side in [from, to) whose magnitude exceeds `threshold`.
 QList<qint64> nonSilentFrames(

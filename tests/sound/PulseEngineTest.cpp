@@ -91,6 +91,8 @@ const double sineDb = 20 * std::log10(0.5 / M_SQRT2);
 
 } // namespace
 
+// Levels at the sink are medians over 25 ms blocks (whole periods of the 1 kHz tone), so a
+// dropout on a busy machine cannot spoil them.
 TEST_F(PulseEngineTest, Level80SoundsTwelveDecibelsDown)
 {
     const QString tone = wav("tone.wav", SoundTestKit::sine(1000, 2.0, 48000, 2, 0.5));
@@ -101,7 +103,8 @@ TEST_F(PulseEngineTest, Level80SoundsTwelveDecibelsDown)
     ASSERT_GE(on, 0) << "nothing reached the sink";
     ASSERT_GT(rec.frames(), on + 14400);
     for (int side : { 0, 1 })
-        EXPECT_NEAR(SoundTestKit::rmsDb(rec, side, on + 2400, on + 14400) - sineDb, -12.0, 0.2)
+        EXPECT_NEAR(
+            SoundTestKit::steadyRmsDb(rec, side, on + 2400, on + 14400) - sineDb, -12.0, 0.2)
             << side;
     engine->StopChannel(0);
 }
@@ -115,8 +118,8 @@ TEST_F(PulseEngineTest, Pan35AttenuatesTheRightSideByFifteenDecibels)
     const qint64 on = SoundTestKit::onsetFrame(rec, 0, 0.01f);
     ASSERT_GE(on, 0) << "nothing reached the sink";
     ASSERT_GT(rec.frames(), on + 14400);
-    const double left = SoundTestKit::rmsDb(rec, 0, on + 2400, on + 14400);
-    const double right = SoundTestKit::rmsDb(rec, 1, on + 2400, on + 14400);
+    const double left = SoundTestKit::steadyRmsDb(rec, 0, on + 2400, on + 14400);
+    const double right = SoundTestKit::steadyRmsDb(rec, 1, on + 2400, on + 14400);
     EXPECT_NEAR(left - sineDb, 0.0, 0.2);
     EXPECT_NEAR(right - left, -15.0, 0.3);
     engine->StopChannel(1);
@@ -184,7 +187,7 @@ TEST_F(PulseEngineTest, AServerThatDiesLeavesNoSpinAndAPlayAfterItsReturnSounds)
     EXPECT_TRUE(engine->deviceOpen());
     const qint64 on = SoundTestKit::onsetFrame(rec, 0, 0.01f);
     ASSERT_GE(on, 0) << "no sound after the server came back";
-    EXPECT_NEAR(SoundTestKit::rmsDb(rec, 0, on + 2400, on + 9600), sineDb, 0.2);
+    EXPECT_NEAR(SoundTestKit::steadyRmsDb(rec, 0, on + 2400, on + 9600), sineDb, 0.2);
     engine->StopChannel(0);
 }
 

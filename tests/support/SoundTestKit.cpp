@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QThread>
+#include <algorithm>
 #include <cmath>
 #include <sndfile.h>
 
@@ -150,6 +151,19 @@ double rmsDb(const Signal& s, int channel, qint64 from, qint64 to)
     }
     const double rms = std::sqrt(sum / double(to - from));
     return rms > 0 ? 20.0 * std::log10(rms) : -1000.0;
+}
+
+double steadyRmsDb(const Signal& signal, int channel, qint64 from, qint64 to, qint64 block)
+{
+    to = std::min(to, signal.frames());
+    std::vector<double> levels;
+    for (qint64 at = from; at + block <= to; at += block)
+        levels.push_back(rmsDb(signal, channel, at, at + block));
+    if (levels.empty())
+        return -1000.0;
+    std::sort(levels.begin(), levels.end());
+    const size_t m = levels.size();
+    return m % 2 ? levels[m / 2] : (levels[m / 2 - 1] + levels[m / 2]) / 2;
 }
 
 float peak(const Signal& s, int channel, qint64 from, qint64 to)

@@ -74,6 +74,11 @@ private:
 // 20*log10(rms). -inf (as -1000) for digital silence.
 double rmsDb(const Signal& signal, int channel, qint64 from = 0, qint64 to = -1);
 
+// rmsDb over blocks of `block` frames across [from, to), and the median of those: a dropout (a
+// run of silence from an underrun, a gap in the recording) lowers only the blocks it falls in,
+// so a steady signal reads at its true level while most blocks are whole.
+double steadyRmsDb(const Signal& signal, int channel, qint64 from, qint64 to, qint64 block = 1200);
+
 // Peak absolute sample of one channel over [from, to).
 float peak(const Signal& signal, int channel, qint64 from = 0, qint64 to = -1);
 
