@@ -1,6 +1,7 @@
-// The player's main gesture, timed: from the mouse press on a phrase of a set of three
-// 30-second phrases (Phrase Sync and Auto Play on) to the first non-silent sample at the sound
-// server's null sink, median of 20 presses, beside the time of each of the three loads alone.
+// The player's main gesture, timed: from the mouse press on a phrase of a set of three phrases
+// (Phrase Sync and Auto Play on) to the first non-silent sample at the sound server's null sink,
+// median of 20 presses, for sets of 2 s to 10 min at 48 and 44.1 kHz, with the longest time the
+// GUI thread was held in one call; beside it the resident memory of three ten-minute phrases.
 //
 // Needs a PulseAudio server with the null sink "sorvanto_null" in PULSE_SERVER, e.g.
 //   tests/pulse_server.sh start /tmp/sv/pulse
@@ -12,6 +13,7 @@
 #include "player/AppModul.h"
 #include "player/Form1.h"
 #include "player/PhraseList.h"
+#include "sound/AudioDevice.h"
 #include "sound/DX7Sound.h"
 
 #include <QApplication>
@@ -59,22 +61,27 @@ bool ensureWidgetsApp()
     return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
 }
 
-// A 30-second stereo cosine, 16-bit PCM, loud from its first sample.
-bool writePhrase(const QString& path, double frequency)
+// A stereo cosine of `seconds` at `rate`, 16-bit PCM, loud from its first sample. Written in
+// blocks, so a ten-minute phrase needs no more memory than a short one.
+bool writePhrase(const QString& path, double frequency, double seconds = 30, int rate = kRate)
 {
-    const sf_count_t frames = sf_count_t(30) * kRate;
-    std::vector<float> s(size_t(frames) * 2);
-    for (sf_count_t i = 0; i < frames; ++i)
-        s[size_t(2 * i)] = s[size_t(2 * i + 1)]
-            = float(0.4 * std::cos(2.0 * M_PI * frequency * double(i) / kRate));
     SF_INFO info {};
-    info.samplerate = kRate;
+    info.samplerate = rate;
     info.channels = 2;
     info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
     SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
     if (!f)
         return false;
-    const sf_count_t written = sf_writef_float(f, s.data(), frames);
+    const sf_count_t frames = sf_count_t(seconds * rate);
+    std::vector<float> s(size_t(rate) * 2);
+    sf_count_t written = 0;
+    for (sf_count_t at = 0; at < frames; at += rate) {
+        const sf_count_t n = std::min<sf_count_t>(rate, frames - at);
+        for (sf_count_t i = 0; i < n; ++i)
+            s[size_t(2 * i)] = s[size_t(2 * i + 1)]
+                = float(0.4 * std::cos(2.0 * M_PI * frequency * double(at + i) / rate));
+        written += sf_writef_float(f, s.data(), n);
+    }
     sf_close(f);
     return written == frames;
 }
@@ -201,8 +208,17 @@ void pressRow(PhraseList* list, int row)
     QApplication::sendEvent(viewport, &up);
 }
 
+// Arguments: seconds of each phrase, rate of the files. Besides the press-to-sound figures it
+// reports the longest single stretch the GUI thread spent in one call during the rounds (the
+// press handler with its three loads, or one turn of the event loop): the longest freeze a
+// user could see.
 void BM_PlayerPressToSound_Median20(benchmark::State& state)
 {
+    const double seconds = double(state.range(0));
+    const int fileRate = int(state.range(1));
+    // The loads alone are timed for the short set only: for long ones their workers would add
+    // to the load of the very rounds they are compared with.
+    const bool timeLoads = seconds <= 30;
     if (!ensureWidgetsApp()) {
         state.SkipWithError("a non-widget application object exists; run this benchmark alone");
         return;
@@ -218,7 +234,7 @@ void BM_PlayerPressToSound_Median20(benchmark::State& state)
     QStringList phrases;
     for (int n = 0; n < 3; ++n) {
         phrases << soundDir + QStringLiteral("set_%1.wav").arg(n + 1);
-        if (!writePhrase(phrases.last(), frequencies[n])) {
+        if (!writePhrase(phrases.last(), frequencies[n], seconds, fileRate)) {
             state.SkipWithError("cannot write the phrases");
             return;
         }
@@ -247,10 +263,16 @@ void BM_PlayerPressToSound_Median20(benchmark::State& state)
     }
 
     std::vector<double> press, loads[3];
+    double guiBlock = 0, pressBlock = 0;
+    auto turn = [&guiBlock] {
+        const auto t0 = Clock::now();
+        QCoreApplication::processEvents();
+        guiBlock = std::max(guiBlock, msSince(t0, Clock::now()));
+    };
     for (auto _ : state) {
         for (int round = 0; round < 20; ++round) {
             // The three loads alone, into channels the window does not use.
-            for (int n = 0; n < 3; ++n) {
+            for (int n = 0; timeLoads && n < 3; ++n) {
                 const auto t0 = Clock::now();
                 engine.LoadFile(qint16(5 + n), phrases[n], 80, 50);
                 loads[n].push_back(msSince(t0, Clock::now()));
@@ -261,16 +283,17 @@ void BM_PlayerPressToSound_Median20(benchmark::State& state)
             form->Playing = { false, false, false };
             const auto quietBy = Clock::now() + std::chrono::seconds(2);
             while (!sink.silentFor(kRate / 20) && Clock::now() < quietBy) {
-                QCoreApplication::processEvents();
+                turn();
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
             }
 
             sink.arm();
             const auto t0 = Clock::now();
             pressRow(form->lstPhrase[1], 0);
+            pressBlock = std::max(pressBlock, msSince(t0, Clock::now()));
             const auto until = Clock::now() + std::chrono::seconds(3);
             while (sink.found() == 0 && Clock::now() < until) {
-                QCoreApplication::processEvents();
+                turn();
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
             }
             if (sink.found() == 0) {
@@ -280,14 +303,83 @@ void BM_PlayerPressToSound_Median20(benchmark::State& state)
             press.push_back(double(sink.found() - nanos(t0)) / 1e6);
         }
     }
-    const double l1 = median(loads[0]), l2 = median(loads[1]), l3 = median(loads[2]);
     state.counters["press_to_sound_ms"] = median(press);
     state.counters["press_to_sound_max_ms"] = *std::max_element(press.begin(), press.end());
-    state.counters["load1_ms"] = l1;
-    state.counters["load2_ms"] = l2;
-    state.counters["load3_ms"] = l3;
-    state.counters["goal_ms"] = l1 + l2 + l3 + 30.0;
+    state.counters["gui_block_max_ms"] = std::max(guiBlock, pressBlock);
+    state.counters["press_handler_max_ms"] = pressBlock;
+    state.counters["event_turn_max_ms"] = guiBlock;
+    if (timeLoads) {
+        const double l1 = median(loads[0]), l2 = median(loads[1]), l3 = median(loads[2]);
+        state.counters["load1_ms"] = l1;
+        state.counters["load2_ms"] = l2;
+        state.counters["load3_ms"] = l3;
+        state.counters["goal_ms"] = l1 + l2 + l3 + 30.0;
+    }
 }
-BENCHMARK(BM_PlayerPressToSound_Median20)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlayerPressToSound_Median20)
+    ->ArgNames({ "s", "rate" })
+    ->Args({ 30, 48000 })
+    ->Args({ 2, 48000 })
+    ->Args({ 120, 48000 })
+    ->Args({ 600, 48000 })
+    ->Args({ 2, 44100 })
+    ->Args({ 120, 44100 })
+    ->Args({ 600, 44100 })
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// Resident memory with a set of three ten-minute stereo 16-bit 48 kHz phrases loaded and
+// decoded, through an offline output (no server needed). Run it alone
+// (--benchmark_filter=Rss) so nothing else in the process counts.
+qint64 statusKb(const char* field)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(qsizetype(std::strlen(field)))
+                .trimmed()
+                .split(' ')
+                .value(0)
+                .toLongLong();
+    return -1;
+}
+
+void BM_RssThreeTenMinutePhrases(benchmark::State& state)
+{
+    if (!ensureWidgetsApp()) {
+        state.SkipWithError("a non-widget application object exists; run this benchmark alone");
+        return;
+    }
+    QTemporaryDir dir;
+    QStringList phrases;
+    for (int n = 0; n < 3; ++n) {
+        phrases << dir.filePath(QStringLiteral("long_%1.wav").arg(n + 1));
+        if (!writePhrase(phrases.last(), 300.0 + 150 * n, 600, kRate)) {
+            state.SkipWithError("cannot write the phrases");
+            return;
+        }
+    }
+    DX7Sound::Engine engine(
+        [] { return std::unique_ptr<DX7Sound::AudioDevice>(new DX7Sound::OfflineDevice(kRate)); });
+    engine.InitDirectSound();
+    engine.InitChannels(2, QString());
+    for (auto _ : state) {
+        for (int n = 0; n < 3; ++n)
+            engine.LoadFile(qint16(n), phrases[n], 80, 50);
+        bool busy = true;
+        while (busy) {
+            QCoreApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            busy = false;
+            for (int n = 0; n < 3; ++n)
+                busy = busy || engine.status(qint16(n)).decoding;
+        }
+    }
+    state.counters["rss_mb"] = double(statusKb("VmRSS:")) / 1024.0;
+    state.counters["peak_rss_mb"] = double(statusKb("VmHWM:")) / 1024.0;
+}
+BENCHMARK(BM_RssThreeTenMinutePhrases)->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace

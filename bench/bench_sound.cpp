@@ -73,7 +73,9 @@ void rawRead(const QString& path)
 }
 
 // A 30 s stereo file at the rate given by the first argument: libsndfile's own read of it, and
-// the engine's load of it into a 44.1 kHz device (a plain read, or a read and a conversion).
+// the engine's load of it into a 44.1 kHz device (a plain read, or a read and a conversion). A
+// load decodes the header and the first part; dropping the buffer stops its worker, so the
+// figure is the time a load holds its caller.
 QString thirtySeconds(int rate)
 {
     return makeWav(QStringLiteral("s%1.wav").arg(rate / 1000), rate, 30);

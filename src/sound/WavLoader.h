@@ -83,7 +83,7 @@ private:
 constexpr qint64 maxDecodedBytes = qint64(1) << 30;
 // Seconds decoded (and converted) before a load returns; the worker does the rest while these
 // play.
-constexpr double firstPartSeconds = 2.0;
+constexpr double firstPartSeconds = 1.0;
 
 // Opens a WAV file (RIFF WAVE, WAVE_FORMAT_EXTENSIBLE, RF64; any sample format libsndfile
 // decodes), checks its header, decodes and converts the first part to `deviceRate` (libsoxr, high
