@@ -95,7 +95,7 @@ protected:
     QStringList entries(int list) const;
     int selectedRow(int list) const;
 
-    // Renders `frames` frames from the offline device.
+    // Renders `frames` frames from the offline device, once every channel's file is decoded.
     SoundTestKit::Signal render(qint64 frames);
 
     // While it runs, every pass of the event loop (nested ones inside the handlers too)

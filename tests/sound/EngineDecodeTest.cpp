@@ -59,7 +59,7 @@ TEST_F(DecodingEngineTest, GroupedStartsShareTheirFirstFrameAndLaggingDecodeIsSi
 {
     Signal ramp;
     const QString a = longRamp("a.wav", 6, &ramp);
-    const QString b = wav("b.wav", dc(0.25f, 6 * rate));
+    const QString b = wav("b.wav", dc(0.25f, qint64(6) * rate));
     engine->InitChannels(2, dir.filePath("missing.wav"));
     HoldDecoding hold;
     engine->LoadFile(0, a, 100, 0);
@@ -67,11 +67,11 @@ TEST_F(DecodingEngineTest, GroupedStartsShareTheirFirstFrameAndLaggingDecodeIsSi
     engine->SetChannelPan(1, 100);
     ASSERT_TRUE(engine->status(0).decoding);
     ASSERT_TRUE(engine->status(1).decoding);
-    EXPECT_EQ(engine->status(0).frames, 6 * rate) << "the length comes from the header";
+    EXPECT_EQ(engine->status(0).frames, qint64(6) * rate) << "the length comes from the header";
     engine->PlayChannel(0, 1);
     engine->PlayChannel(1, 1);
     // Both start on the very first frame, each at full level.
-    Signal out = render(4 * rate, 509);
+    Signal out = render(qint64(4) * rate, 509);
     EXPECT_FLOAT_EQ(out.at(0, 0), ramp.at(0, 0));
     EXPECT_FLOAT_EQ(out.at(0, 1), 0.25f);
     // Then the decoded part, then exact silence where the workers are held: never stale data.
@@ -82,7 +82,7 @@ TEST_F(DecodingEngineTest, GroupedStartsShareTheirFirstFrameAndLaggingDecodeIsSi
         return k;
     }();
     ASSERT_GE(gap, qint64(DX7Sound::firstPartSeconds * rate));
-    ASSERT_LT(gap, 3 * rate);
+    ASSERT_LT(gap, qint64(3) * rate);
     for (qint64 k = 0; k < gap; ++k)
         ASSERT_FLOAT_EQ(out.at(k, 0), ramp.at(k, 0)) << k;
     for (qint64 k = gap; k < out.frames(); ++k) {
@@ -93,7 +93,7 @@ TEST_F(DecodingEngineTest, GroupedStartsShareTheirFirstFrameAndLaggingDecodeIsSi
     ASSERT_TRUE(waitDecoded({ 0, 1 }));
     out = render(rate / 2, 256);
     for (qint64 k = 0; k < out.frames(); ++k)
-        ASSERT_FLOAT_EQ(out.at(k, 0), ramp.at(4 * rate + k, 0)) << k;
+        ASSERT_FLOAT_EQ(out.at(k, 0), ramp.at(qint64(4) * rate + k, 0)) << k;
     EXPECT_FLOAT_EQ(out.at(100, 1), 0.25f);
 }
 
@@ -111,13 +111,14 @@ TEST_F(DecodingEngineTest, StopAndPlayBeforeDecodingEndsKeepThePosition)
     Signal out = render(100);
     EXPECT_FLOAT_EQ(out.at(0, 0), ramp.at(1000 + rampFrames, 0));
     // Stopped in the part not yet decoded, then played again once it is.
-    render(3 * rate);
+    render(qint64(3) * rate);
     engine->StopChannel(0);
     render(rampFrames);
     ASSERT_TRUE(waitDecoded({ 0 }));
     engine->PlayChannel(0, 1);
     out = render(10);
-    EXPECT_FLOAT_EQ(out.at(0, 0), ramp.at(1000 + rampFrames + 100 + 3 * rate + rampFrames, 0));
+    EXPECT_FLOAT_EQ(
+        out.at(0, 0), ramp.at(1000 + rampFrames + 100 + qint64(3) * rate + rampFrames, 0));
 }
 
 TEST_F(DecodingEngineTest, ALongLoopWrapsExactlyAtItsTrueEnd)
@@ -126,17 +127,17 @@ TEST_F(DecodingEngineTest, ALongLoopWrapsExactlyAtItsTrueEnd)
     const QString whole = longRamp("whole.wav", 7, &ramp);
     const QString cut = longRamp("cut.wav", 7);
     engine->InitChannels(1, dir.filePath("missing.wav"));
-    const qint64 keep = 5 * rate + 123;
+    const qint64 keep = qint64(5) * rate + 123;
     {
         HoldDecoding hold;
         engine->LoadFile(0, whole, 100, 50);
         engine->LoadFile(1, cut, 100, 50);
         // Cut short on disk while decoding: the loop becomes what was there.
-        const qint64 header = QFileInfo(cut).size() - 7 * rate * 8;
+        const qint64 header = QFileInfo(cut).size() - qint64(7) * rate * 8;
         ASSERT_TRUE(QFile::resize(cut, header + keep * 8));
     }
     ASSERT_TRUE(waitDecoded({ 0, 1 }));
-    EXPECT_EQ(engine->status(0).frames, 7 * rate);
+    EXPECT_EQ(engine->status(0).frames, qint64(7) * rate);
     EXPECT_EQ(engine->status(1).frames, keep);
     for (qint16 ch : { qint16(0), qint16(1) }) {
         SCOPED_TRACE(ch);
@@ -176,5 +177,5 @@ TEST_F(DecodingEngineTest, ABufferReplacedWhileDecodingIsFreedPromptlyWithoutACa
     EXPECT_TRUE(freed) << DX7Sound::liveSoundBuffers() - before << " buffers alive";
     // The new one is untouched by the other's cancel and decodes to the end.
     ASSERT_TRUE(waitDecoded({ 0 }));
-    EXPECT_EQ(engine->status(0).frames, 10 * rate);
+    EXPECT_EQ(engine->status(0).frames, qint64(10) * rate);
 }

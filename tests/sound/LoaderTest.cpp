@@ -204,14 +204,14 @@ TEST(WavLoader, AFileCutShortWhileDecodingKeepsWhatDecodedAndAReplacedFileIsNotS
 {
     QTemporaryDir dir;
     const int rate = 44100;
-    const Signal ramp = SoundTestKit::ramp(rate * 8, rate * 8, rate, 2);
+    const Signal ramp = SoundTestKit::ramp(qint64(rate) * 8, qint64(rate) * 8, rate, 2);
     const QString cut = dir.filePath("cut.wav");
     const QString swapped = dir.filePath("swapped.wav");
     ASSERT_TRUE(SoundTestKit::writeWav(cut, ramp, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
     ASSERT_TRUE(SoundTestKit::writeWav(swapped, ramp, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
     const qint64 first = qint64(DX7Sound::firstPartSeconds * rate);
     std::unique_ptr<DX7Sound::SoundBuffer> a, b;
-    const qint64 keep = 5 * rate; // frames left in the cut file
+    const qint64 keep = qint64(5) * rate; // frames left in the cut file
     {
         HoldDecoding hold(first);
         a = DX7Sound::loadWav(cut, rate);
@@ -262,7 +262,7 @@ TEST(WavLoader, SixtySixMinutesOfOneKilohertzLoadsAndTooLargeADecodedSizeFailsCl
         info.samplerate = 1000;
         info.channels = 1;
         info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_U8;
-        const QString path = dir.filePath(name);
+        QString path = dir.filePath(name);
         SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
         EXPECT_TRUE(f);
         std::vector<short> block(1000);
@@ -273,7 +273,7 @@ TEST(WavLoader, SixtySixMinutesOfOneKilohertzLoadsAndTooLargeADecodedSizeFailsCl
         sf_close(f);
         return path;
     };
-    const QString longest = write("66min.wav", 66 * 60);
+    const QString longest = write("66min.wav", qint64(66) * 60);
     auto buffer = DX7Sound::loadWav(longest, 48000);
     ASSERT_TRUE(buffer);
     EXPECT_EQ(buffer->sample(), DX7Sound::SoundBuffer::Sample::Int16);
@@ -290,7 +290,7 @@ TEST(WavLoader, SixtySixMinutesOfOneKilohertzLoadsAndTooLargeADecodedSizeFailsCl
     buffer.reset();
 
     // Four hours would take 1.4 GB: refused at the header, before any memory is taken.
-    const QString tooLong = write("4h.wav", 4 * 3600);
+    const QString tooLong = write("4h.wav", qint64(4) * 3600);
     const auto t0 = std::chrono::steady_clock::now();
     EXPECT_FALSE(DX7Sound::loadWav(tooLong, 48000));
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1));

@@ -47,7 +47,7 @@ protected:
     {
         std::vector<float> out(size_t(frames) * 2);
         for (int done = 0; done < frames; done += 64)
-            mixer.render(out.data() + 2 * done, std::min(64, frames - done));
+            mixer.render(out.data() + 2 * std::ptrdiff_t(done), std::min(64, frames - done));
         mixer.collectGarbage();
         return out;
     }
@@ -90,8 +90,8 @@ TEST_F(MixerOverPartialBuffer, PlaysOnlyWhatIsReadyAndKeepsThePositionRunning)
             progress->length.store(600);
             progress->finished.store(true);
             out = render(400);
-            EXPECT_NEAR(out[2 * 289], value(599), tol);
-            EXPECT_NEAR(out[2 * 290], value(0), tol);
+            EXPECT_NEAR(out[size_t(2 * 289)], value(599), tol);
+            EXPECT_NEAR(out[size_t(2 * 290)], value(0), tol);
             EXPECT_NEAR(out[2 * 399 + 1], value(109), tol);
             // A length cut below the position wraps at once instead of reading past it.
             progress->length.store(50);
