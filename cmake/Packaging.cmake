@@ -63,6 +63,12 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Beside the libraries dpkg-shlibdeps finds: Qt's window-system plugins are only recommended by
+# libqt6gui6, and without them the program cannot open its window (apt --no-install-recommends).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# The design's typeface and a sound server; the program runs without either (a fallback font,
+# ALSA output), but sounds and looks as meant with them.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, pulseaudio | pipewire-pulse")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://vorn.org/sorvanto")
 # The synopsis is CPACK_PACKAGE_DESCRIPTION_SUMMARY; CPack indents these lines and marks the
 # empty one for the control file.

@@ -302,8 +302,8 @@ TEST_F(Installed, DebianPackageListsItsLibrariesAndLintianFindsNoErrors)
     const qsizetype depends = control.indexOf(QLatin1String(" Depends: "));
     ASSERT_GE(depends, 0) << info.out.constData();
     const QString dependsLine = control.mid(depends, control.indexOf('\n', depends) - depends);
-    for (const char* library :
-        { "libc6", "libqt6widgets6", "libsndfile1", "libsoxr0", "librtaudio6" })
+    for (const char* library : { "libc6", "libqt6widgets6", "libsndfile1", "libsoxr0",
+             "librtaudio6", "libpulse0", "qt6-qpa-plugins" })
         EXPECT_TRUE(dependsLine.contains(QLatin1String(library)))
             << library << " missing in" << dependsLine.toStdString();
 
