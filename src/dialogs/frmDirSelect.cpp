@@ -3,8 +3,8 @@
 #include "app/Commands.h"
 #include "app/Fonts.h"
 #include "app/Placement.h"
-#include "manage/NameEdit.h"
-#include "manage/Notices.h"
+#include "controls/NameEdit.h"
+#include "app/Notices.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -59,9 +59,10 @@ bool isUnder(const QString& path, const QString& root)
 
 } // namespace
 
-frmDirSelect::frmDirSelect(Commands::ProgramValues& values, QWidget* parent)
+frmDirSelect::frmDirSelect(const QString& startPath, const QString& prompt, QWidget* parent)
     : QWidget(parent, Commands::kDialogFlags)
-    , m_values(values)
+    , m_startPath(startPath)
+    , m_prompt(prompt)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Choose Directory..."));
@@ -149,9 +150,9 @@ void frmDirSelect::load()
     show();
     raise();
     activateWindow();
-    setWindowTitle(m_values.ChooserPrompt);
+    setWindowTitle(m_prompt);
 
-    const QString start = m_values.ChooserPath;
+    const QString start = m_startPath;
     const bool opened
         = !start.isEmpty() && Commands::DirExists(start) && setCurrentDirectory(start);
     if (!opened && !setCurrentDirectory(QDir::currentPath()))
@@ -273,7 +274,7 @@ void frmDirSelect::Command1_Click()
 {
     if (!m_current.isEmpty()) {
         QString path = m_current;
-        m_values.ChooserPath = Commands::AddBackslash(path);
+        emit chosen(Commands::AddBackslash(path));
     }
     finish();
     close();
@@ -296,7 +297,6 @@ void frmDirSelect::finish()
     if (m_finished)
         return;
     m_finished = true;
-    m_values.ChooserOpen = 0;
     emit finished();
 }
 

@@ -10,24 +10,21 @@ class QComboBox;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
-namespace Commands {
-struct ProgramValues;
-}
 
 // The directory chooser: a drive list, a directory list and the WAV files of the current
-// directory. Modeless and kept on top; deletes itself when closed. It talks to its caller only
-// through ChooserOpen, ChooserPath and ChooserPrompt of `values`, which must outlive it.
-// GUI thread only.
+// directory. Modeless and kept on top; deletes itself when closed. It hands the chosen directory
+// to its caller through chosen() and says through finished() that it is done. GUI thread only.
 class frmDirSelect : public QWidget
 {
     Q_OBJECT
 public:
-    // `parent` is the window that opened the chooser (it stays above it).
-    frmDirSelect(Commands::ProgramValues& values, QWidget* parent);
+    // `startPath` is the directory to open first, `prompt` the caption; `parent` is the window
+    // that opened the chooser (it stays above it).
+    frmDirSelect(const QString& startPath, const QString& prompt, QWidget* parent);
     ~frmDirSelect() override;
 
     // Places the chooser, keeps it on top, shows it and opens the start directory:
-    // ChooserPath when it names a readable directory, else the working directory.
+    // the start path when it names a readable directory, else the working directory.
     void load();
 
     // The directory list's current directory: absolute, no trailing '/' except for "/".
@@ -43,7 +40,7 @@ public:
     // Opens the new-folder name box with "Neuer Ordner" selected and focused.
     void showNewFolderField();
 
-    // True once ChooserOpen has been cleared by this chooser (closed in any way).
+    // True once the chooser has finished (closed in any way).
     bool isFinished() const { return m_finished; }
 
     // Controls, named as in the design.
@@ -56,7 +53,9 @@ public:
     NameEdit* txtNewFolder = nullptr;
 
 signals:
-    // Raised once, right after ChooserOpen became 0, however the chooser was closed.
+    // "O K": the chosen directory, ending with '/'. Raised before finished().
+    void chosen(const QString& path);
+    // Raised once, however the chooser was closed (its parent's end included).
     void finished();
 
 protected:
@@ -76,7 +75,8 @@ private:
     void selectDriveOf(const QString& path);
     void finish();
 
-    Commands::ProgramValues& m_values;
+    QString m_startPath;
+    QString m_prompt;
     QString m_current;
     QHash<QString, QString> m_lastOnDrive; // drive root -> directory last opened there
     bool m_finished = false;

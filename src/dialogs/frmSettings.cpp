@@ -5,7 +5,7 @@
 #include "app/Placement.h"
 #include "dialogs/frmDirSelect.h"
 #include "library/PhraseListHost.h"
-#include "manage/Notices.h"
+#include "app/Notices.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -112,16 +112,19 @@ void frmSettings::Command1_Click()
 void frmSettings::Command2_Click()
 {
     QPointer<frmSettings> self(this);
-    m_values.ChooserOpen = 1;
-    m_values.ChooserPath = txtPath->text();
-    m_values.ChooserPrompt = QStringLiteral("Sound Directory (WAVE Files)");
 
     // One chooser at a time: a second "..." while it is open waits on the same one.
     QPointer<frmDirSelect> chooser = m_chooser;
     const bool fresh = !chooser || chooser->isFinished();
+    // What the box shows after the wait: the text of the latest press, unless "O K" chose a
+    // directory. Every wait on the one chooser ends with the same answer.
+    m_chooserResult = txtPath->text();
     if (fresh) {
-        chooser = new frmDirSelect(m_values, this);
+        chooser = new frmDirSelect(
+            m_chooserResult, QStringLiteral("Sound Directory (WAVE Files)"), this);
         m_chooser = chooser;
+        connect(chooser, &frmDirSelect::chosen, this,
+            [this](const QString& path) { m_chooserResult = path; });
     }
 
     // The wait sleeps in an event loop of its own until the chooser reports that it closed
@@ -149,7 +152,7 @@ void frmSettings::Command2_Click()
     // Closed with its window, or the program is ending: nothing more to do here.
     if (!self || !chooserDone || QCoreApplication::closingDown())
         return;
-    txtPath->setText(m_values.ChooserPath);
+    txtPath->setText(m_chooserResult);
 }
 
 void frmSettings::Command3_Click()

@@ -52,4 +52,5 @@ private:
     PhraseListHost& m_host;
     Commands::ProgramValues& m_values;
     QPointer<frmDirSelect> m_chooser;
+    QString m_chooserResult;
 };

@@ -5,7 +5,7 @@
 #include "library/PhraseListHost.h"
 #include "manage/FileOps.h"
 #include "manage/ManageCommon.h"
-#include "manage/Notices.h"
+#include "app/Notices.h"
 #include "manage/frmRenSet.h"
 #include "manage/frmRename.h"
 #include "sound/DX7Sound.h"

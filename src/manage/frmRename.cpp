@@ -6,8 +6,8 @@
 #include "library/PhraseListHost.h"
 #include "manage/FileOps.h"
 #include "manage/ManageCommon.h"
-#include "manage/NameEdit.h"
-#include "manage/Notices.h"
+#include "controls/NameEdit.h"
+#include "app/Notices.h"
 #include "sound/DX7Sound.h"
 
 #include <QCoreApplication>

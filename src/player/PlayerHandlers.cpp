@@ -21,7 +21,7 @@
 #include "controls/StripButton.h"
 #include "controls/animKnob.h"
 #include "library/PhraseLibrary.h"
-#include "manage/Notices.h"
+#include "app/Notices.h"
 #include "player/Form1.h"
 #include "player/PhraseList.h"
 #include "sound/DX7Sound.h"

@@ -1,6 +1,6 @@
 #include "DialogTestKit.h"
 #include "dialogs/frmDirSelect.h"
-#include "manage/NameEdit.h"
+#include "controls/NameEdit.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -52,14 +52,18 @@ protected:
         touch(sounds + QStringLiteral("/A.wav"));
         touch(sounds + QStringLiteral("/notes.txt"));
         touch(sounds + QStringLiteral("/.secret.wav"));
-        values.ChooserOpen = 1;
-        values.ChooserPrompt = QStringLiteral("Sound Directory (WAVE Files)");
     }
 
     frmDirSelect* open(const QString& start)
     {
-        values.ChooserPath = start;
-        chooser = new frmDirSelect(values, &parent);
+        chosenPath = start;
+        done = false;
+        chooser = new frmDirSelect(start, QStringLiteral("Sound Directory (WAVE Files)"), &parent);
+        QObject::connect(chooser, &frmDirSelect::chosen, [this](const QString& path) {
+            EXPECT_FALSE(done) << "the choice comes before the end";
+            chosenPath = path;
+        });
+        QObject::connect(chooser, &frmDirSelect::finished, [this] { done = true; });
         chooser->load();
         return chooser;
     }
@@ -73,7 +77,8 @@ protected:
     QTemporaryDir tmp;
     QString root;
     QString sounds;
-    Commands::ProgramValues values;
+    QString chosenPath; // the start path until "O K" hands over another
+    bool done = false; // the chooser reported its end
     QWidget parent;
     QPointer<frmDirSelect> chooser;
 };
@@ -96,7 +101,7 @@ TEST_F(DirSelect, OpensAtTheStartDirectoryWithItsWavFilesAndSubdirectories)
     EXPECT_EQ(c->Drive1->currentData().toString(), c->driveOf(sounds));
     EXPECT_EQ(c->Drive1->itemData(0).toString(), QStringLiteral("/"));
     EXPECT_EQ(c->focusWidget(), c->dummy);
-    EXPECT_EQ(values.ChooserOpen, 1);
+    EXPECT_FALSE(done);
 }
 
 TEST_F(DirSelect, KeepsTheDesignGeometryAndColours)
@@ -131,11 +136,10 @@ TEST_F(DirSelect, MissingOrEmptyStartOpensTheWorkingDirectoryAndCancelKeepsThePa
         QSignalSpy finished(c, &frmDirSelect::finished);
         c->Command2->click();
         EXPECT_EQ(finished.count(), 1);
-        EXPECT_EQ(values.ChooserOpen, 0);
-        EXPECT_EQ(values.ChooserPath, start);
+        EXPECT_TRUE(done);
+        EXPECT_EQ(chosenPath, start);
         flushDeletes();
         EXPECT_TRUE(chooser.isNull()) << "closed chooser is discarded";
-        values.ChooserOpen = 1;
     }
 }
 
@@ -144,8 +148,8 @@ TEST_F(DirSelect, OkAtTheRootReturnsOneSeparator)
     auto* c = open(QStringLiteral("/"));
     EXPECT_EQ(c->currentDirectory(), QStringLiteral("/"));
     c->Command1->click();
-    EXPECT_EQ(values.ChooserPath, QStringLiteral("/"));
-    EXPECT_EQ(values.ChooserOpen, 0);
+    EXPECT_EQ(chosenPath, QStringLiteral("/"));
+    EXPECT_TRUE(done);
 }
 
 TEST_F(DirSelect, SingleClickOnlyHighlightsAndOkReturnsTheOpenedDirectory)
@@ -158,7 +162,7 @@ TEST_F(DirSelect, SingleClickOnlyHighlightsAndOkReturnsTheOpenedDirectory)
     EXPECT_EQ(c->Dir1->currentItem(), alpha);
     EXPECT_EQ(c->currentDirectory(), sounds);
     c->Command1->click();
-    EXPECT_EQ(values.ChooserPath, sounds + QStringLiteral("/"));
+    EXPECT_EQ(chosenPath, sounds + QStringLiteral("/"));
 }
 
 TEST_F(DirSelect, DoubleClickOpensAndTheFileListFollows)
@@ -178,7 +182,7 @@ TEST_F(DirSelect, DoubleClickOpensAndTheFileListFollows)
     QTest::keyClick(c->Dir1, Qt::Key_Return);
     EXPECT_EQ(c->currentDirectory(), root);
     c->Command1->click();
-    EXPECT_EQ(values.ChooserPath, root + QStringLiteral("/"));
+    EXPECT_EQ(chosenPath, root + QStringLiteral("/"));
 }
 
 TEST_F(DirSelect, CloseBoxCancels)
@@ -188,20 +192,20 @@ TEST_F(DirSelect, CloseBoxCancels)
     QSignalSpy finished(c, &frmDirSelect::finished);
     c->close();
     EXPECT_EQ(finished.count(), 1);
-    EXPECT_EQ(values.ChooserOpen, 0);
-    EXPECT_EQ(values.ChooserPath, sounds);
+    EXPECT_TRUE(done);
+    EXPECT_EQ(chosenPath, sounds);
 }
 
 TEST_F(DirSelect, DestroyedWithItsParentStillEndsTheWait)
 {
     auto* owner = new QWidget;
-    values.ChooserPath = sounds;
-    auto* c = new frmDirSelect(values, owner);
+    auto* c = new frmDirSelect(sounds, QString(), owner);
     QSignalSpy finished(c, &frmDirSelect::finished);
+    QSignalSpy chosen(c, &frmDirSelect::chosen);
     c->load();
     delete owner;
     EXPECT_EQ(finished.count(), 1);
-    EXPECT_EQ(values.ChooserOpen, 0);
+    EXPECT_EQ(chosen.count(), 0) << "an end without O K chooses nothing";
 }
 
 TEST_F(DirSelect, UnreadableDirectoryOrDriveLeavesTheChooserWhereItWas)
@@ -272,7 +276,7 @@ TEST_F(NewFolder, CreatesTheFolderAndOpensIt)
     EXPECT_FALSE(c->txtNewFolder->isVisibleTo(c));
     EXPECT_EQ(c->focusWidget(), c->Command1);
     c->Command1->click();
-    EXPECT_EQ(values.ChooserPath, made + QStringLiteral("/"));
+    EXPECT_EQ(chosenPath, made + QStringLiteral("/"));
 }
 
 TEST_F(NewFolder, ExistingNameIsReportedAndTheNameKept)

@@ -1,6 +1,6 @@
 #include "ManageTestSupport.h"
-#include "manage/NameEdit.h"
-#include "manage/Notices.h"
+#include "controls/NameEdit.h"
+#include "app/Notices.h"
 
 #include <QClipboard>
 #include <QKeyEvent>
@@ -90,6 +90,7 @@ class NameEditTest : public ::testing::Test
 protected:
     void SetUp() override
     {
+        edit.setKeyHandler(&Commands::FilterNameKey);
         edit.show();
         edit.setFocus();
     }

@@ -4,7 +4,7 @@
 #include "controls/StripButton.h"
 #include "e2e/PlayerFixture.h"
 #include "manage/LibraryCommands.h"
-#include "manage/NameEdit.h"
+#include "controls/NameEdit.h"
 #include "manage/frmRenSet.h"
 #include "manage/frmRename.h"
 #include "player/Form1.h"

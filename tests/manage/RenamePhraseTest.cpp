@@ -1,5 +1,5 @@
 #include "ManageFixture.h"
-#include "manage/NameEdit.h"
+#include "controls/NameEdit.h"
 #include "manage/frmRenSet.h"
 #include "manage/frmRename.h"
 

@@ -1,4 +1,4 @@
-#include "manage/Notices.h"
+#include "app/Notices.h"
 
 #include "app/Commands.h"
 

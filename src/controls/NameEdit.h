@@ -6,10 +6,11 @@
 
 class QKeyEvent;
 
-// A single-line box for a file or folder name that screens each typed character the way the
-// name boxes of the program do: the key's character code goes through a key handler
-// (FilterNameKey unless another is set), and a code set to 0 swallows the key. Keys that type
-// nothing (arrows, Home, Delete) and pasted text are not screened. GUI thread only.
+// A single-line box for a file or folder name that screens each typed character: the key's
+// character code goes through the key handler its owner sets (the program's name boxes pass it
+// to Commands::FilterNameKey), and a code set to 0 swallows the key. Without a handler every
+// key passes. Keys that type nothing (arrows, Home, Delete) and pasted text are not screened.
+// GUI thread only.
 class NameEdit : public QLineEdit
 {
     Q_OBJECT
@@ -19,8 +20,8 @@ public:
 
     explicit NameEdit(QWidget* parent = nullptr);
 
-    // Replaces the key handler (the default is Commands::FilterNameKey). The handler may close
-    // or delete the box's window: the box only looks at the code after the handler returns.
+    // Replaces the key handler (an empty one lets every key pass). The handler may close or
+    // delete the box's window: the box only looks at the code after the handler returns.
     void setKeyHandler(KeyHandler handler);
 
     // The character code a key event types: its text's first character, or the control code

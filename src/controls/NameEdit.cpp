@@ -1,18 +1,15 @@
-#include "manage/NameEdit.h"
-
-#include "manage/Notices.h"
+#include "controls/NameEdit.h"
 
 #include <QKeyEvent>
 #include <QPointer>
 
 NameEdit::NameEdit(QWidget* parent)
     : QLineEdit(parent)
-    , m_handler(&Commands::FilterNameKey)
 { }
 
 void NameEdit::setKeyHandler(KeyHandler handler)
 {
-    m_handler = handler ? std::move(handler) : KeyHandler(&Commands::FilterNameKey);
+    m_handler = std::move(handler);
 }
 
 std::optional<int> NameEdit::typedCode(const QKeyEvent& event)
@@ -47,7 +44,7 @@ void NameEdit::keyPressEvent(QKeyEvent* event)
     const std::optional<int> code = typedCode(*event);
     // Codes from 128 up pass every filter of the program; they are kept out of the 16-bit
     // signed code, where the upper half of the character range would read as negative.
-    if (!code || *code >= 128) {
+    if (!code || *code >= 128 || !m_handler) {
         QLineEdit::keyPressEvent(event);
         return;
     }
