@@ -13,6 +13,7 @@
 #include "player/AppModul.h"
 #include "player/Form1.h"
 #include "player/PhraseList.h"
+#include "player/PlayerModel.h"
 #include "sound/AudioDevice.h"
 #include "sound/DX7Sound.h"
 
@@ -278,9 +279,7 @@ void BM_PlayerPressToSound_Median20(benchmark::State& state)
                 loads[n].push_back(msSince(t0, Clock::now()));
             }
             // Stop everything and wait for silence at the sink.
-            for (qint16 c = 0; c < 3; ++c)
-                engine.StopChannel(c);
-            form->Playing = { false, false, false };
+            form->model().stopAll();
             const auto quietBy = Clock::now() + std::chrono::seconds(2);
             while (!sink.silentFor(kRate / 20) && Clock::now() < quietBy) {
                 turn();
@@ -289,7 +288,7 @@ void BM_PlayerPressToSound_Median20(benchmark::State& state)
 
             sink.arm();
             const auto t0 = Clock::now();
-            pressRow(form->lstPhrase[1], 0);
+            pressRow(form->findChild<PhraseList*>(QStringLiteral("lstPhrase_1")), 0);
             pressBlock = std::max(pressBlock, msSince(t0, Clock::now()));
             const auto until = Clock::now() + std::chrono::seconds(3);
             while (sink.found() == 0 && Clock::now() < until) {

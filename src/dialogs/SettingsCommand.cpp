@@ -2,13 +2,14 @@
 
 #include "app/Commands.h"
 #include "dialogs/frmSettings.h"
-#include "library/PhraseListHost.h"
 
 #include <QLineEdit>
 
-SettingsCommand::SettingsCommand(PhraseListHost& host, Commands::ProgramValues& values)
-    : m_host(host)
+SettingsCommand::SettingsCommand(
+    SettingsIntents& intents, Commands::ProgramValues& values, QWidget* window)
+    : m_player(intents)
     , m_values(values)
+    , m_window(window)
 { }
 
 SettingsCommand::~SettingsCommand()
@@ -19,7 +20,7 @@ SettingsCommand::~SettingsCommand()
 void SettingsCommand::mnuSettings_Click()
 {
     if (!m_dialog) {
-        m_dialog = new frmSettings(m_host, m_values, m_host.hostWindow());
+        m_dialog = new frmSettings(m_player, m_values, m_window);
         m_dialog->load();
     } else {
         m_dialog->show();

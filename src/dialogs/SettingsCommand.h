@@ -2,7 +2,8 @@
 
 #include <QPointer>
 
-class PhraseListHost;
+class QWidget;
+class SettingsIntents;
 class frmSettings;
 namespace Commands {
 struct ProgramValues;
@@ -13,7 +14,8 @@ struct ProgramValues;
 class SettingsCommand
 {
 public:
-    SettingsCommand(PhraseListHost& host, Commands::ProgramValues& values);
+    // `intents` and `values` outlive the command; `window` (the main window) parents the dialog.
+    SettingsCommand(SettingsIntents& intents, Commands::ProgramValues& values, QWidget* window);
     ~SettingsCommand();
 
     // Shows the dialog (or brings it forward) and refills its path box with WAVpath.
@@ -23,7 +25,8 @@ public:
     frmSettings* dialog() const;
 
 private:
-    PhraseListHost& m_host;
+    SettingsIntents& m_player;
     Commands::ProgramValues& m_values;
+    QWidget* m_window;
     QPointer<frmSettings> m_dialog;
 };

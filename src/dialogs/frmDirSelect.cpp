@@ -2,9 +2,9 @@
 
 #include "app/Commands.h"
 #include "app/Fonts.h"
+#include "app/Notices.h"
 #include "app/Placement.h"
 #include "controls/NameEdit.h"
-#include "app/Notices.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -2,10 +2,10 @@
 
 #include "app/Commands.h"
 #include "app/Fonts.h"
-#include "app/Placement.h"
-#include "dialogs/frmDirSelect.h"
-#include "library/PhraseListHost.h"
 #include "app/Notices.h"
+#include "app/Placement.h"
+#include "dialogs/SettingsIntents.h"
+#include "dialogs/frmDirSelect.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -15,9 +15,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-frmSettings::frmSettings(PhraseListHost& host, Commands::ProgramValues& values, QWidget* parent)
+frmSettings::frmSettings(SettingsIntents& intents, Commands::ProgramValues& values, QWidget* parent)
     : QWidget(parent, Commands::kDialogFlags)
-    , m_host(host)
+    , m_player(intents)
     , m_values(values)
 {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -162,8 +162,8 @@ void frmSettings::Command3_Click()
     m_values.WAVpath = Commands::AddBackslash(path);
     const Commands::IoResult stored = Commands::WriteIni(m_values.AppTitle,
         QStringLiteral("WAVpath"), storedForm(m_values.WAVpath, m_values.AppDir), m_values.IniFile);
-    m_host.refreshPhraseLists();
-    if (!self || m_host.unloaded())
+    m_player.refreshLists();
+    if (!self || m_player.unloaded())
         return;
     // The program uses the new directory either way; the user must know that the next start
     // will not.

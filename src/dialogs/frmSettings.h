@@ -6,21 +6,21 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class PhraseListHost;
+class SettingsIntents;
 class frmDirSelect;
 namespace Commands {
 struct ProgramValues;
 }
 
 // The Settings dialog: edits the sound directory, opens the directory chooser and stores the
-// choice. Modeless, kept on top, deletes itself when closed. `host` and `values` must outlive
+// choice. Modeless, kept on top, deletes itself when closed. `intents` and `values` must outlive
 // it. GUI thread only.
 class frmSettings : public QWidget
 {
     Q_OBJECT
 public:
     // `parent` is the main window (the dialog stays above it).
-    frmSettings(PhraseListHost& host, Commands::ProgramValues& values, QWidget* parent);
+    frmSettings(SettingsIntents& intents, Commands::ProgramValues& values, QWidget* parent);
     ~frmSettings() override;
 
     // Places the dialog, keeps it on top and shows it with the focus on "Cancel".
@@ -49,7 +49,7 @@ private:
     void Command2_Click();
     void Command3_Click();
 
-    PhraseListHost& m_host;
+    SettingsIntents& m_player;
     Commands::ProgramValues& m_values;
     QPointer<frmDirSelect> m_chooser;
     QString m_chooserResult;

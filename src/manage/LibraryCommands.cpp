@@ -1,14 +1,13 @@
 #include "manage/LibraryCommands.h"
 
 #include "app/Commands.h"
-#include "library/PhraseLibrary.h"
-#include "library/PhraseListHost.h"
-#include "manage/FileOps.h"
-#include "manage/ManageCommon.h"
 #include "app/Notices.h"
+#include "library/PhraseLibrary.h"
+#include "library/PhraseNames.h"
+#include "manage/FileOps.h"
+#include "manage/LibraryIntents.h"
 #include "manage/frmRenSet.h"
 #include "manage/frmRename.h"
-#include "sound/DX7Sound.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>
@@ -50,7 +49,7 @@ QList<Refused> moveToTrash(const QList<std::pair<QString, QString>>& pathsAndNam
 // Asks once whether the files the trash refused are to be deleted for good (No is the
 // default), and deletes them only on an explicit Yes. A file that then cannot be deleted
 // either is reported.
-void offerPermanentDelete(PhraseListHost& host, const QList<Refused>& refused)
+void offerPermanentDelete(LibraryIntents& player, QWidget* window, const QList<Refused>& refused)
 {
     if (refused.isEmpty())
         return;
@@ -60,8 +59,7 @@ void offerPermanentDelete(PhraseListHost& host, const QList<Refused>& refused)
     const QString question = QStringLiteral("The trash cannot take ") + parts.join(u", ")
         + (refused.size() == 1 ? QStringLiteral(". Delete it permanently?")
                                : QStringLiteral(". Delete them permanently?"));
-    if (!Commands::AskYesNo(host.hostWindow(), question, QMessageBox::Warning, false)
-        || host.unloaded())
+    if (!Commands::AskYesNo(window, question, QMessageBox::Warning, false) || player.unloaded())
         return;
     QStringList failed;
     for (const Refused& r : refused) {
@@ -70,7 +68,7 @@ void offerPermanentDelete(PhraseListHost& host, const QList<Refused>& refused)
             failed << QStringLiteral("'%1' (%2)").arg(r.name, done.reason());
     }
     if (!failed.isEmpty())
-        Commands::ShowNotice(host.hostWindow(),
+        Commands::ShowNotice(window,
             QStringLiteral("Could not delete ") + failed.join(u", ") + QLatin1Char('.'),
             Commands::NoticeExclamation);
 }
@@ -78,10 +76,10 @@ void offerPermanentDelete(PhraseListHost& host, const QList<Refused>& refused)
 } // namespace
 
 LibraryCommands::LibraryCommands(
-    PhraseListHost& host, Commands::ProgramValues& values, DX7Sound::Engine& engine)
-    : m_host(host)
+    LibraryIntents& intents, Commands::ProgramValues& values, QWidget* window)
+    : m_player(intents)
     , m_values(values)
-    , m_engine(engine)
+    , m_window(window)
 { }
 
 LibraryCommands::~LibraryCommands()
@@ -92,21 +90,21 @@ LibraryCommands::~LibraryCommands()
 
 void LibraryCommands::mnuRename_Click()
 {
-    const qint16 i = m_host.currentListIndex();
-    const QString entry = (i >= 0 && i <= 2) ? m_host.selectedEntry(i) : QString();
+    const qint16 i = m_player.currentListIndex();
+    const QString entry = (i >= 0 && i <= 2) ? m_player.selectedEntry(i) : QString();
     if (!m_rename) {
-        m_rename = new frmRename(m_host, m_values, m_engine);
+        m_rename = new frmRename(m_player, m_values, m_window);
         m_rename->Form_Load(); // processes pending events
     }
-    if (m_rename && !m_host.unloaded())
+    if (m_rename && !m_player.unloaded())
         m_rename->showFor(entry);
 }
 
 void LibraryCommands::mnuRenameSet_Click()
 {
     for (int l = 0; l < 3; ++l) {
-        if (m_host.selectedEntry(l).isEmpty()) {
-            Commands::ShowNotice(m_host.hostWindow(),
+        if (m_player.selectedEntry(l).isEmpty()) {
+            Commands::ShowNotice(m_window,
                 QStringLiteral(
                     "To rename a phrase set you have to make a selection in every phrase list."),
                 Commands::NoticeInformation);
@@ -114,41 +112,40 @@ void LibraryCommands::mnuRenameSet_Click()
         }
     }
     if (!m_renSet) {
-        m_renSet = new frmRenSet(m_host, m_values, m_engine);
+        m_renSet = new frmRenSet(m_player, m_values, m_window);
         m_renSet->Form_Load(); // processes pending events
     }
-    if (m_renSet && !m_host.unloaded())
-        m_renSet->showFor(m_host.selectedEntry(0));
+    if (m_renSet && !m_player.unloaded())
+        m_renSet->showFor(m_player.selectedEntry(0));
 }
 
 void LibraryCommands::mnuDel_Click()
 {
-    const qint16 i = m_host.currentListIndex();
-    const QString entry = (i >= 0 && i <= 2) ? m_host.selectedEntry(i) : QString();
-    const QString name = Manage::WithWavExtension(entry);
-    if (!Confirm(m_host.hostWindow(),
-            QStringLiteral("Really delete phrase '") + name + QStringLiteral("' ?"))
-        || m_host.unloaded())
+    const qint16 i = m_player.currentListIndex();
+    const QString entry = (i >= 0 && i <= 2) ? m_player.selectedEntry(i) : QString();
+    const QString name = Library::WithWavExtension(entry);
+    if (!Confirm(m_window, QStringLiteral("Really delete phrase '") + name + QStringLiteral("' ?"))
+        || m_player.unloaded())
         return;
     // Nothing selected names no file: the hidden ".wav" is never the phrase the user saw.
     const QString path
         = entry.isEmpty() ? QString() : Commands::ResolveInDirectory(m_values.WAVpath, name);
     FileOps::SetAttributesNormal(path);
-    offerPermanentDelete(m_host, moveToTrash({ { path, name } }));
-    if (m_host.unloaded())
+    offerPermanentDelete(m_player, m_window, moveToTrash({ { path, name } }));
+    if (m_player.unloaded())
         return;
     QCoreApplication::processEvents();
-    if (!m_host.unloaded())
-        m_host.refreshPhraseLists();
+    if (!m_player.unloaded())
+        m_player.refreshLists();
 }
 
 void LibraryCommands::mnuDelSet_Click()
 {
     std::array<QString, 3> entries;
     for (int l = 0; l < 3; ++l) {
-        entries[l] = m_host.selectedEntry(l);
+        entries[l] = m_player.selectedEntry(l);
         if (entries[l].isEmpty()) {
-            Commands::ShowNotice(m_host.hostWindow(),
+            Commands::ShowNotice(m_window,
                 QStringLiteral(
                     "To delete a phrase set you have to make a selection in every phrase list."),
                 Commands::NoticeInformation);
@@ -157,23 +154,16 @@ void LibraryCommands::mnuDelSet_Click()
     }
     std::array<QString, 3> names;
     for (int l = 0; l < 3; ++l)
-        names[l] = Manage::WithWavExtension(entries[l]);
+        names[l] = Library::WithWavExtension(entries[l]);
     const QString question = QStringLiteral("Really delete following phrases: ")
         + QStringLiteral("\r\n") + names[0] + QStringLiteral(", ") + names[1] + QStringLiteral(", ")
         + names[2] + QStringLiteral(" ?");
-    if (!Confirm(m_host.hostWindow(), question) || m_host.unloaded())
+    if (!Confirm(m_window, question) || m_player.unloaded())
         return;
 
-    for (qint16 c = 0; c < 3; ++c) {
-        if (m_host.playing(c)) {
-            m_engine.StopChannel(c);
-            m_host.setPlaying(c, false);
-            m_host.setPlayButton(c, false);
-        }
-    }
-    m_host.setSyncButton(false);
+    m_player.stopAll();
     QCoreApplication::processEvents();
-    if (m_host.unloaded())
+    if (m_player.unloaded())
         return;
 
     // Every path is fixed before the first delete, so a file selected in two lists goes once
@@ -184,13 +174,13 @@ void LibraryCommands::mnuDelSet_Click()
         paths[l] = Commands::ResolveInDirectory(wavPath, names[l]);
     for (int l = 0; l < 3; ++l)
         FileOps::SetAttributesNormal(paths[l]);
-    offerPermanentDelete(m_host,
+    offerPermanentDelete(m_player, m_window,
         moveToTrash({ { paths[0], names[0] }, { paths[1], names[1] }, { paths[2], names[2] } }));
-    if (m_host.unloaded())
+    if (m_player.unloaded())
         return;
     QCoreApplication::processEvents();
-    if (!m_host.unloaded())
-        m_host.refreshPhraseLists();
+    if (!m_player.unloaded())
+        m_player.refreshLists();
 }
 
 frmRename* LibraryCommands::renameDialog() const

@@ -2,14 +2,12 @@
 
 #include <QPointer>
 
-class PhraseListHost;
+class LibraryIntents;
+class QWidget;
 class frmRename;
 class frmRenSet;
 namespace Commands {
 struct ProgramValues;
-}
-namespace DX7Sound {
-class Engine;
 }
 
 // The popup menu's rename and delete commands. Owned by the main window; holds the two rename
@@ -17,8 +15,9 @@ class Engine;
 class LibraryCommands
 {
 public:
-    LibraryCommands(
-        PhraseListHost& host, Commands::ProgramValues& values, DX7Sound::Engine& engine);
+    // `intents` and `values` outlive the commands; `window` (the main window) parents the
+    // dialogs and message boxes.
+    LibraryCommands(LibraryIntents& intents, Commands::ProgramValues& values, QWidget* window);
     ~LibraryCommands();
 
     // Opens (or re-targets) frmRename for the selected entry of the list CurrentListIndex names.
@@ -28,7 +27,7 @@ public:
     // Asks, then moves the file of the selected entry of list CurrentListIndex to the trash.
     // Stops nothing.
     void mnuDel_Click();
-    // Checks the three selections, asks, stops every playing channel and moves the three
+    // Checks the three selections, asks, stops every playing column and moves the three
     // files to the trash; the set settings file stays.
     void mnuDelSet_Click();
 
@@ -37,9 +36,9 @@ public:
     frmRenSet* renameSetDialog() const;
 
 private:
-    PhraseListHost& m_host;
+    LibraryIntents& m_player;
     Commands::ProgramValues& m_values;
-    DX7Sound::Engine& m_engine;
+    QWidget* m_window;
     QPointer<frmRename> m_rename;
     QPointer<frmRenSet> m_renSet;
 };

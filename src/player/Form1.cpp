@@ -2,14 +2,14 @@
 
 #include "app/Commands.h"
 #include "app/Fonts.h"
+#include "app/Notices.h"
 #include "app/Placement.h"
 #include "controls/StripButton.h"
 #include "controls/animKnob.h"
 #include "dialogs/SettingsCommand.h"
 #include "manage/LibraryCommands.h"
 #include "player/PhraseList.h"
-#include "player/PlayerHandlers.h"
-#include "sound/DX7Sound.h"
+#include "player/PlayerModel.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -45,9 +45,10 @@ void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour)
     widget->setPalette(palette);
 }
 
-QLabel* smallCaption(QWidget* parent, const QString& text, int x, int width)
+QLabel* smallCaption(QWidget* parent, const QString& name, const QString& text, int x, int width)
 {
     auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
     label->setGeometry(x, 40, width, 13);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     label->setFont(designFont(Commands::kSmallFontPx));
@@ -60,9 +61,9 @@ QLabel* smallCaption(QWidget* parent, const QString& text, int x, int width)
 Form1::Form1(Commands::ProgramValues& values, DX7Sound::Engine& engine, QWidget* parent)
     : QMainWindow(parent)
     , m_values(values)
-    , m_engine(engine)
-    , m_library(std::make_unique<LibraryCommands>(*this, values, engine))
-    , m_settings(std::make_unique<SettingsCommand>(*this, values))
+    , m_model(std::make_unique<PlayerModel>(static_cast<PlayerView&>(*this), values, engine))
+    , m_library(std::make_unique<LibraryCommands>(*m_model, values, this))
+    , m_settings(std::make_unique<SettingsCommand>(*m_model, values, this))
 {
     setWindowTitle(QStringLiteral("Form1"));
     buildControls();
@@ -88,10 +89,10 @@ void Form1::buildControls()
     setColour(client, QPalette::Window, Qt::black);
     setCentralWidget(client);
 
-    Picture1 = new QWidget(client);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setGeometry(16, 16, 685, 501);
-    Picture1->setAutoFillBackground(true);
+    m_panel = new QWidget(client);
+    m_panel->setObjectName(QStringLiteral("stripPanel"));
+    m_panel->setGeometry(16, 16, 685, 501);
+    m_panel->setAutoFillBackground(true);
 
     // Column layout: header, captions, knobs, keys and list; the small differences between
     // the columns' caption widths are part of the design.
@@ -100,56 +101,58 @@ void Form1::buildControls()
     constexpr std::array<int, 3> levelWidth { 53, 49, 53 };
     constexpr std::array<int, 3> panLeft { 83, 303, 519 };
     constexpr std::array<int, 3> panWidth { 33, 33, 41 };
-    constexpr std::array<int, 3> muteIndex { 3, 6, 8 };
-    constexpr std::array<int, 3> playIndex { 4, 5, 7 };
-    std::array<animKnob*, 6> knobs {};
-    std::array<miniButton*, 3> mutes {};
-    std::array<miniButtonGreen*, 3> plays {};
 
     for (int c = 0; c < 3; ++c) {
         const int shift = 220 * c;
         const QString number = QString::number(c + 1);
+        const auto named = [&number](const char* stem) { return QLatin1String(stem) + number; };
 
-        Picture2[c] = new QWidget(Picture1);
-        Picture2[c]->setObjectName(QStringLiteral("Picture2_%1").arg(c));
-        Picture2[c]->setGeometry(headerLeft[c], 8, 209, 29);
-        Picture2[c]->setAutoFillBackground(true);
-        setColour(Picture2[c], QPalette::Window, kLight);
+        auto* header = new QWidget(m_panel);
+        header->setObjectName(named("header"));
+        header->setGeometry(headerLeft[c], 8, 209, 29);
+        header->setAutoFillBackground(true);
+        setColour(header, QPalette::Window, kLight);
 
-        Label2[c] = new QLabel(QStringLiteral("P H R A S E   ") + number, Picture2[c]);
-        Label2[c]->setObjectName(QStringLiteral("Label2_%1").arg(c));
-        Label2[c]->setGeometry(0, 0, 213, 29);
-        Label2[c]->setAlignment(Qt::AlignCenter);
-        Label2[c]->setFont(designFont(Commands::kLargeFontPx));
+        m_headerCaption[c] = new QLabel(QStringLiteral("P H R A S E   ") + number, header);
+        m_headerCaption[c]->setObjectName(named("headerCaption"));
+        m_headerCaption[c]->setGeometry(0, 0, 213, 29);
+        m_headerCaption[c]->setAlignment(Qt::AlignCenter);
+        m_headerCaption[c]->setFont(designFont(Commands::kLargeFontPx));
 
-        lblVolume[c] = smallCaption(Picture1, QStringLiteral("Level"), levelLeft[c], levelWidth[c]);
-        Label1[c] = smallCaption(Picture1, QStringLiteral("Pan"), panLeft[c], panWidth[c]);
-        Label1[muteIndex[c]] = smallCaption(Picture1, QStringLiteral("Mute"), 140 + shift, 33);
-        Label1[playIndex[c]] = smallCaption(Picture1, QStringLiteral("Play"), 184 + shift, 33);
+        smallCaption(
+            m_panel, named("levelCaption"), QStringLiteral("Level"), levelLeft[c], levelWidth[c]);
+        smallCaption(m_panel, named("panCaption"), QStringLiteral("Pan"), panLeft[c], panWidth[c]);
+        smallCaption(m_panel, named("muteCaption"), QStringLiteral("Mute"), 140 + shift, 33);
+        smallCaption(m_panel, named("playCaption"), QStringLiteral("Play"), 184 + shift, 33);
 
-        auto* level = new animKnob(Picture1);
+        // The knobs are animKnob1..animKnob6 of the design: Level of column n is 2n - 1, Pan 2n.
+        auto* level = new animKnob(m_panel);
+        level->setObjectName(QStringLiteral("animKnob%1").arg(2 * c + 1));
         level->setGeometry(18 + shift, 52, 50, 50);
         level->setMax(100);
         level->setMin(40);
         level->setValue(80);
         level->setAccessibleName(QStringLiteral("Level ") + number);
-        auto* pan = new animKnob(Picture1);
+        auto* pan = new animKnob(m_panel);
+        pan->setObjectName(QStringLiteral("animKnob%1").arg(2 * c + 2));
         pan->setGeometry(75 + shift, 52, 50, 50);
         pan->setMax(65);
         pan->setMin(35);
         pan->setValue(50);
         pan->setAccessibleName(QStringLiteral("Pan ") + number);
-        knobs[std::size_t(c) * 2] = level;
-        knobs[std::size_t(c) * 2 + 1] = pan;
+        m_levelKnob[c] = level;
+        m_panKnob[c] = pan;
 
-        mutes[c] = new miniButton(Picture1);
-        mutes[c]->setGeometry(144 + shift, 64, 29, 20);
-        mutes[c]->setAccessibleName(QStringLiteral("Mute ") + number);
-        plays[c] = new miniButtonGreen(Picture1);
-        plays[c]->setGeometry(188 + shift, 64, 29, 20);
-        plays[c]->setAccessibleName(QStringLiteral("Play ") + number);
+        m_muteButton[c] = new miniButton(m_panel);
+        m_muteButton[c]->setObjectName(named("miniButton"));
+        m_muteButton[c]->setGeometry(144 + shift, 64, 29, 20);
+        m_muteButton[c]->setAccessibleName(QStringLiteral("Mute ") + number);
+        m_playButton[c] = new miniButtonGreen(m_panel);
+        m_playButton[c]->setObjectName(named("miniButtonGreen"));
+        m_playButton[c]->setGeometry(188 + shift, 64, 29, 20);
+        m_playButton[c]->setAccessibleName(QStringLiteral("Play ") + number);
 
-        auto* list = new PhraseList(Picture1);
+        auto* list = new PhraseList(m_panel);
         list->setObjectName(QStringLiteral("lstPhrase_%1").arg(c));
         list->setGeometry(headerLeft[c], 104, 209, 381);
         list->setFont(designFont(Commands::kSmallFontPx));
@@ -160,27 +163,17 @@ void Form1::buildControls()
         list->setAccessibleName(QStringLiteral("Phrase ") + number);
         lstPhrase[c] = list;
     }
-    animKnob1 = knobs[0];
-    animKnob2 = knobs[1];
-    animKnob3 = knobs[2];
-    animKnob4 = knobs[3];
-    animKnob5 = knobs[4];
-    animKnob6 = knobs[5];
-    miniButton1 = mutes[0];
-    miniButton2 = mutes[1];
-    miniButton3 = mutes[2];
-    miniButtonGreen1 = plays[0];
-    miniButtonGreen2 = plays[1];
-    miniButtonGreen3 = plays[2];
 
-    syncButton1 = new syncButton(client);
-    syncButton1->setGeometry(16, 524, 685, 121);
-    syncButton1->setAccessibleName(QStringLiteral("Sync all: start / stop"));
+    m_sync = new syncButton(client);
+    m_sync->setObjectName(QStringLiteral("syncButton1"));
+    m_sync->setGeometry(16, 524, 685, 121);
+    m_sync->setAccessibleName(QStringLiteral("Sync all: start / stop"));
 }
 
 void Form1::buildMenus()
 {
-    mnuOptions = menuBar()->addMenu(QStringLiteral("Options"));
+    QMenu* mnuOptions = menuBar()->addMenu(QStringLiteral("Options"));
+    mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
     mnuSettings = mnuOptions->addAction(QStringLiteral("Settings..."));
     mnuOptions->addSeparator();
     mnuSync = mnuOptions->addAction(QStringLiteral("Phrase Sync"));
@@ -200,48 +193,62 @@ void Form1::buildMenus()
     mnuPop->addSeparator();
     mnuDel = mnuPop->addAction(QStringLiteral("Delete Phrase"));
     mnuDelSet = mnuPop->addAction(QStringLiteral("Delete Phrase Set"));
+
+    mnuPop->setObjectName(QStringLiteral("mnuPop"));
+    const std::array<std::pair<QAction*, const char*>, 9> names { {
+        { mnuSettings, "mnuSettings" },
+        { mnuSync, "mnuSync" },
+        { mnuAutoPlay, "mnuAutoPlay" },
+        { mnuEnding, "mnuEnding" },
+        { mnuSave, "mnuSave" },
+        { mnuRename, "mnuRename" },
+        { mnuRenameSet, "mnuRenameSet" },
+        { mnuDel, "mnuDel" },
+        { mnuDelSet, "mnuDelSet" },
+    } };
+    for (const auto& [item, name] : names)
+        item->setObjectName(QLatin1String(name));
 }
 
 void Form1::connectControls()
 {
+    PlayerModel& model = *m_model;
     for (int c = 0; c < 3; ++c) {
         connect(lstPhrase[c], &PhraseList::MouseDown, this,
-            [this, c](Qt::MouseButton button) { Player::lstPhrase_MouseDown(*this, c, button); });
+            [&model, c](Qt::MouseButton button) { model.pressList(c, button); });
         connect(
-            levelKnob(c), &animKnob::Scroll, this,
-            [this, c](qint16& value) { Player::LevelKnob_Scroll(*this, c, value); },
-            Qt::DirectConnection);
+            m_levelKnob[c], &animKnob::Scroll, this,
+            [&model, c](qint16& value) { model.turnLevel(c, value); }, Qt::DirectConnection);
         connect(
-            panKnob(c), &animKnob::Scroll, this,
-            [this, c](qint16& value) { Player::PanKnob_Scroll(*this, c, value); },
-            Qt::DirectConnection);
-        connect(panKnob(c), &animKnob::DblClick, this,
-            [this, c] { Player::PanKnob_DblClick(*this, c); });
+            m_panKnob[c], &animKnob::Scroll, this,
+            [&model, c](qint16& value) { model.turnPan(c, value); }, Qt::DirectConnection);
+        connect(m_panKnob[c], &animKnob::DblClick, this, [&model, c] { model.centrePan(c); });
         connect(
-            muteButton(c), &StripButton::Push, this,
-            [this, c](bool& value) { Player::MuteButton_Push(*this, c, value); },
-            Qt::DirectConnection);
+            m_muteButton[c], &StripButton::Push, this,
+            [&model, c](bool& value) { model.pressMute(c, value); }, Qt::DirectConnection);
+        // What the handler leaves in the argument becomes the button's value.
         connect(
-            playButton(c), &StripButton::Push, this,
-            [this, c](bool& value) { Player::PlayButton_Push(*this, c, value); },
+            m_playButton[c], &StripButton::Push, this,
+            [&model, c](bool& value) {
+                if (!model.pressPlay(c))
+                    value = false;
+            },
             Qt::DirectConnection);
     }
     connect(
-        syncButton1, &StripButton::Push, this,
-        [this](bool& value) { Player::syncButton_Push(*this, value); }, Qt::DirectConnection);
+        m_sync, &StripButton::Push, this, [&model](bool& value) { value = model.pressSync(); },
+        Qt::DirectConnection);
 
-    // Qt flips a checkable item before it reports the click; the click handlers invert the
-    // check mark themselves, so that flip is undone first.
-    const auto checkItem = [this](QAction* item, void (*handler)(Form1&)) {
-        connect(item, &QAction::triggered, this, [this, item, handler] {
-            item->setChecked(!item->isChecked());
-            handler(*this);
-        });
+    // Qt flips a checkable item before it reports the click; the click handler inverts the
+    // check mark itself, so the item ends as Qt left it and the option follows it.
+    const auto checkItem = [this](QAction* item, void (PlayerModel::*option)(bool)) {
+        connect(item, &QAction::triggered, this,
+            [this, item, option] { (m_model.get()->*option)(item->isChecked()); });
     };
-    checkItem(mnuSync, &Player::mnuSync_Click);
-    checkItem(mnuAutoPlay, &Player::mnuAutoPlay_Click);
-    checkItem(mnuEnding, &Player::mnuEnding_Click);
-    connect(mnuSave, &QAction::triggered, this, [this] { Player::mnuSave_Click(*this); });
+    checkItem(mnuSync, &PlayerModel::setPhraseSync);
+    checkItem(mnuAutoPlay, &PlayerModel::setAutoPlay);
+    checkItem(mnuEnding, &PlayerModel::setShowEnding);
+    connect(mnuSave, &QAction::triggered, this, &Form1::mnuSave_Click);
     connect(mnuSettings, &QAction::triggered, this, [this] { m_settings->mnuSettings_Click(); });
     connect(mnuRename, &QAction::triggered, this, [this] { m_library->mnuRename_Click(); });
     connect(mnuRenameSet, &QAction::triggered, this, [this] { m_library->mnuRenameSet_Click(); });
@@ -252,29 +259,19 @@ void Form1::connectControls()
 void Form1::Form_Load()
 {
     Commands::PlaceWindow(*this);
-    setColour(Picture1, QPalette::Window, kHighlight);
-    for (QLabel* caption : Label2)
+    setColour(m_panel, QPalette::Window, kHighlight);
+    for (QLabel* caption : m_headerCaption)
         setColour(caption, QPalette::WindowText, kHighlight);
 }
 
 void Form1::LoadDXSound()
 {
-    m_engine.InitDirectSound();
-    m_engine.InitChannels(10, m_values.DefaultWav);
-    for (qint16 channel = 0; channel < 3; ++channel)
-        m_engine.SetChannelVolume(channel, 80);
+    m_model->openSound();
 }
 
 void Form1::RefreshPhraseLists()
 {
-    m_listing.setPath(m_values.WAVpath);
-    for (PhraseList* list : lstPhrase)
-        list->clear();
-    // Let the emptied lists repaint; other handlers may run here and find them empty.
-    QCoreApplication::processEvents();
-    const auto columns = Commands::SplitIntoColumns(m_listing.names(), m_values.ShowEnding);
-    for (int c = 0; c < 3; ++c)
-        lstPhrase[c]->addItems(columns[c]);
+    m_model->refreshLists();
 }
 
 void Form1::applyOptionChecks()
@@ -284,35 +281,31 @@ void Form1::applyOptionChecks()
     mnuSync->setChecked(m_values.PhraseSync == 1);
 }
 
-void Form1::showPopup()
+void Form1::mnuSave_Click()
 {
-    mnuPop->popup(QCursor::pos());
+    const PlayerModel::SaveOutcome saved = m_model->saveSetSettings();
+    if (saved.file.isEmpty())
+        return; // list 1 has no selection
+    if (!saved.result) {
+        // "Settings saved." would be a lie: say which file and why, and leave it as it was.
+        Commands::ShowNotice(this,
+            QStringLiteral("The settings could not be saved in '") + saved.file
+                + QStringLiteral("':\r\n") + saved.result.reason() + QLatin1Char('.'),
+            Commands::NoticeExclamation, QString());
+        return;
+    }
+    const QString text = QStringList {
+        QStringLiteral("This function makes it possible to save the current"),
+        QStringLiteral("'Level', 'Pan' and 'Mute' settings and use it again"),
+        QStringLiteral("when you reload the three phrases again."),
+        QStringLiteral("Therefore Options -> 'Phrase Sync' must be checked !   "),
+        QString(),
+        QStringLiteral("Settings saved."),
+    }.join(QStringLiteral("\r\n"));
+    Commands::ShowNotice(this, text, Commands::NoticeInformation, QString());
 }
 
-animKnob* Form1::levelKnob(int column) const
-{
-    const std::array<animKnob*, 3> k { animKnob1, animKnob3, animKnob5 };
-    return k.at(column);
-}
-
-animKnob* Form1::panKnob(int column) const
-{
-    const std::array<animKnob*, 3> k { animKnob2, animKnob4, animKnob6 };
-    return k.at(column);
-}
-
-miniButton* Form1::muteButton(int column) const
-{
-    const std::array<miniButton*, 3> b { miniButton1, miniButton2, miniButton3 };
-    return b.at(column);
-}
-
-miniButtonGreen* Form1::playButton(int column) const
-{
-    const std::array<miniButtonGreen*, 3> b { miniButtonGreen1, miniButtonGreen2,
-        miniButtonGreen3 };
-    return b.at(column);
-}
+// --- PlayerView ----------------------------------------------------------------------------
 
 QString Form1::selectedEntry(int list) const
 {
@@ -330,14 +323,78 @@ QStringList Form1::entries(int list) const
     return texts;
 }
 
-void Form1::setPlayButton(int column, bool down)
+int Form1::selectedRow(int list) const
 {
-    playButton(column)->setValue(down);
+    const PhraseList* box = lstPhrase.at(list);
+    const QList<QListWidgetItem*> items = box->selectedItems();
+    return items.isEmpty() ? -1 : box->row(items.first());
 }
 
-void Form1::setSyncButton(bool down)
+int Form1::rowCount(int list) const
 {
-    syncButton1->setValue(down);
+    return lstPhrase.at(list)->count();
+}
+
+void Form1::selectRow(int list, int row)
+{
+    lstPhrase.at(list)->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+}
+
+void Form1::clearLists()
+{
+    for (PhraseList* list : lstPhrase)
+        list->clear();
+}
+
+void Form1::fillLists(const std::array<QStringList, 3>& columns)
+{
+    for (int c = 0; c < 3; ++c)
+        lstPhrase[c]->addItems(columns[c]);
+}
+
+qint16 Form1::level(int column) const
+{
+    return m_levelKnob.at(column)->Value();
+}
+
+void Form1::setLevel(int column, qint16 value)
+{
+    m_levelKnob.at(column)->setValue(value);
+}
+
+qint16 Form1::pan(int column) const
+{
+    return m_panKnob.at(column)->Value();
+}
+
+void Form1::setPan(int column, qint16 value)
+{
+    m_panKnob.at(column)->setValue(value);
+}
+
+bool Form1::muted(int column) const
+{
+    return m_muteButton.at(column)->Value();
+}
+
+void Form1::setMuted(int column, bool down)
+{
+    m_muteButton.at(column)->setValue(down);
+}
+
+void Form1::setPlayButton(int column, bool down)
+{
+    m_playButton.at(column)->setValue(down);
+}
+
+void Form1::setSyncLamp(bool lit)
+{
+    m_sync->setValue(lit);
+}
+
+void Form1::showPopup()
+{
+    mnuPop->popup(QCursor::pos());
 }
 
 void Form1::closeEvent(QCloseEvent* event)
@@ -347,11 +404,7 @@ void Form1::closeEvent(QCloseEvent* event)
     if (m_unloaded)
         return;
     m_unloaded = true;
-    for (qint16 column = 0; column < 3; ++column) {
-        if (Playing[column])
-            m_engine.StopChannel(column);
-    }
-    Commands::StoreProgramFlags(m_values);
+    m_model->shutDown();
     // End the program at once: every running event loop returns (nested ones of open dialogs
     // too), and the dialogs go with the window without their own close handlers running.
     // Without a running loop there is nothing to end (and exit() would make every later loop

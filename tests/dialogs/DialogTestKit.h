@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/Commands.h"
-#include "library/PhraseListHost.h"
+#include "dialogs/SettingsIntents.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -29,26 +29,19 @@ inline QList<QWidget*> tabChain(QWidget* first)
     return chain;
 }
 
-// A main window stand-in: the dialogs see the program only through PhraseListHost.
-class FakeHost : public PhraseListHost
+// The player stand-in: the Settings dialog sees the program only through SettingsIntents.
+// `window` is the main window the dialogs are parented to.
+class FakeHost : public SettingsIntents
 {
 public:
     explicit FakeHost(Commands::ProgramValues& values)
         : m_values(values)
     { }
-    QString selectedEntry(int) const override { return {}; }
-    QStringList entries(int) const override { return {}; }
-    qint16 currentListIndex() const override { return 0; }
-    bool playing(int) const override { return false; }
-    void setPlaying(int, bool) override { }
-    void setPlayButton(int, bool) override { }
-    void setSyncButton(bool) override { }
-    void refreshPhraseLists() override
+    void refreshLists() override
     {
         ++refreshes;
         wavPathAtRefresh = m_values.WAVpath;
     }
-    QWidget* hostWindow() override { return &window; }
     bool unloaded() const override { return false; }
 
     QWidget window;

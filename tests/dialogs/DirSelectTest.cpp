@@ -1,6 +1,6 @@
 #include "DialogTestKit.h"
-#include "dialogs/frmDirSelect.h"
 #include "controls/NameEdit.h"
+#include "dialogs/frmDirSelect.h"
 
 #include <QComboBox>
 #include <QDir>

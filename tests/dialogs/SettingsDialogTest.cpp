@@ -79,7 +79,8 @@ protected:
     QString root;
     Commands::ProgramValues values;
     FakeHost host { values };
-    std::unique_ptr<SettingsCommand> command = std::make_unique<SettingsCommand>(host, values);
+    std::unique_ptr<SettingsCommand> command
+        = std::make_unique<SettingsCommand>(host, values, &host.window);
 };
 
 TEST_F(Settings, StoredFormIsRelativeOnlyInsideTheProgramDirectory)
@@ -328,7 +329,7 @@ TEST(SettingsDeathTest, ProgramEndDuringTheWaitEndsIt)
             Commands::ProgramValues values;
             values.AppDir = tmp.path() + QStringLiteral("/");
             FakeHost host(values);
-            SettingsCommand command(host, values);
+            SettingsCommand command(host, values, &host.window);
             command.mnuSettings_Click();
             frmSettings* dialog = command.dialog();
             whenReady(&host.window, [dialog] {
@@ -338,7 +339,9 @@ TEST(SettingsDeathTest, ProgramEndDuringTheWaitEndsIt)
                 return true;
             });
             dialog->Command2->click();
-            _exit(dialog->chooser() && !dialog->chooser()->isFinished() ? 3 : 4); // no leak check of a child
+            _exit(dialog->chooser() && !dialog->chooser()->isFinished()
+                    ? 3
+                    : 4); // no leak check of a child
         },
         ::testing::ExitedWithCode(3), "");
 }

@@ -2,6 +2,7 @@
 // closing while a question is open or a press is in its event passes, and names that only
 // their bytes tell apart (not UTF-8, letter case, special files beside regular ones).
 #include "e2e/PlayerFixture.h"
+#include "player/PlayerModel.h"
 
 #include "app/FileNames.h"
 #include "app/FileTestKit.h"
@@ -45,7 +46,7 @@ protected:
     {
         answerModalBoxes();
         const qsizetype before = seenBoxes().size();
-        form().mnuSave->trigger();
+        ui().mnuSave->trigger();
         EXPECT_EQ(seenBoxes().size(), before + 1);
         return seenBoxes().isEmpty() ? SeenBox {} : seenBoxes().last();
     }
@@ -62,7 +63,7 @@ TEST_F(FileSafety, SaveSettingsSaysSavedOnlyWhenTheFileLanded)
     addTextFile(QStringLiteral("intro.ini"), before);
     start();
     pressRow(0, QStringLiteral("intro_1"));
-    form().animKnob1->setValue(90);
+    ui().animKnob1->setValue(90);
 
     {
         // The new file is larger than what may be written: as a disk that runs full.
@@ -159,14 +160,14 @@ TEST_F(FileSafety, NamesThatAreNotUtf8LeadToTheirOwnFiles)
         EXPECT_EQ(
             Commands::NativePath(st.file), dir + "Caf\xE9_" + QByteArray::number(c + 1) + ".wav");
     }
-    form().animKnob3->setValue(77);
+    ui().animKnob3->setValue(77);
     answerModalBoxes();
-    form().mnuSave->trigger();
+    ui().mnuSave->trigger();
     struct stat st;
     EXPECT_EQ(::stat((dir + "Caf\xE9.ini").constData(), &st), 0);
 
     pressRow(1, Commands::PathFromNative("Caf\xE9_2"));
-    form().CurrentListIndex = 1;
+    form().model().setCurrentListIndex(1);
     answerModalBoxes(); // answers Yes by accepting
     form().libraryCommands().mnuDel_Click();
     EXPECT_NE(::lstat((dir + "Caf\xE9_2.wav").constData(), &st), 0);
@@ -206,7 +207,7 @@ TEST_F(FileSafety, EveryEntryLeadsToTheFileItWasListedFor)
     QTemporaryDir dataHome;
     qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
     pressRow(0, QStringLiteral("foo_1"));
-    form().CurrentListIndex = 0;
+    form().model().setCurrentListIndex(0);
     answerModalBoxes();
     form().libraryCommands().mnuDel_Click();
     qunsetenv("XDG_DATA_HOME");

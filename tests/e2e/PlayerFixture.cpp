@@ -5,6 +5,7 @@
 #include "player/AppModul.h"
 #include "player/Form1.h"
 #include "player/PhraseList.h"
+#include "player/PlayerModel.h"
 
 #include <QAbstractButton>
 #include <QAbstractEventDispatcher>
@@ -133,6 +134,7 @@ PlayerFixture::~PlayerFixture()
 {
     stopPump();
     m_boxTimer.stop();
+    m_ui.reset();
     m_form.reset();
     m_engine.reset();
 }
@@ -194,12 +196,13 @@ void PlayerFixture::start(bool systemOutput)
     }
     m_form = AppModul::StartProgram(m_values, *m_engine);
     ASSERT_TRUE(m_form);
+    m_ui = std::make_unique<Form1Parts>(*m_form);
     settle();
 }
 
 void PlayerFixture::pressRow(int list, int row, Qt::MouseButton button)
 {
-    PhraseList* box = form().lstPhrase.at(list);
+    PhraseList* box = ui().lstPhrase.at(list);
     ASSERT_GE(row, 0);
     ASSERT_LT(row, box->count());
     const QRect rect = box->visualItemRect(box->item(row));
@@ -252,7 +255,7 @@ void PlayerFixture::settle()
 QStringList PlayerFixture::entries(int list) const
 {
     QStringList texts;
-    const PhraseList* box = m_form->lstPhrase.at(list);
+    const PhraseList* box = m_ui->lstPhrase.at(list);
     for (int row = 0; row < box->count(); ++row)
         texts << box->item(row)->text();
     return texts;
@@ -260,7 +263,7 @@ QStringList PlayerFixture::entries(int list) const
 
 int PlayerFixture::selectedRow(int list) const
 {
-    const PhraseList* box = m_form->lstPhrase.at(list);
+    const PhraseList* box = m_ui->lstPhrase.at(list);
     const QList<QListWidgetItem*> items = box->selectedItems();
     return items.isEmpty() ? -1 : box->row(items.first());
 }
@@ -309,6 +312,12 @@ void PlayerFixture::stopPump()
 void PlayerFixture::answerModalBoxes()
 {
     m_boxTimer.start();
+}
+
+std::array<bool, 3> PlayerFixture::playingFlags() const
+{
+    const PlayerModel& model = m_form->model();
+    return { model.playing(0), model.playing(1), model.playing(2) };
 }
 
 } // namespace PlayerTest

@@ -6,6 +6,8 @@
 
 #include "support/SoundTestKit.h"
 
+#include "player/Form1Parts.h"
+
 #include "app/Commands.h"
 #include "sound/AudioDevice.h"
 #include "sound/DX7Sound.h"
@@ -77,6 +79,10 @@ protected:
     void start(bool systemOutput = false);
 
     Form1& form() { return *m_form; }
+    // The window's controls, found by their object names once start() made it.
+    Form1Parts& ui() { return *m_ui; }
+    // The three Playing flags of the player model.
+    std::array<bool, 3> playingFlags() const;
     DX7Sound::Engine& engine() { return *m_engine; }
     Commands::ProgramValues& values() { return m_values; }
     DX7Sound::OfflineDevice* device() { return m_device; }
@@ -124,6 +130,7 @@ private:
     DX7Sound::OfflineDevice* m_device = nullptr;
     std::unique_ptr<DX7Sound::Engine> m_engine;
     std::unique_ptr<Form1> m_form;
+    std::unique_ptr<Form1Parts> m_ui;
     QMetaObject::Connection m_pump;
     int m_pumpFrames = 64;
     SoundTestKit::Signal m_pumped;

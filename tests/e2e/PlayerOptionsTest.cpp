@@ -46,12 +46,12 @@ protected:
 TEST_F(OptionsMenu, CheckItemsInvertTheirMarkAndFlag)
 {
     start();
-    ASSERT_TRUE(form().mnuSync->isChecked());
-    form().mnuSync->trigger();
-    EXPECT_FALSE(form().mnuSync->isChecked());
+    ASSERT_TRUE(ui().mnuSync->isChecked());
+    ui().mnuSync->trigger();
+    EXPECT_FALSE(ui().mnuSync->isChecked());
     EXPECT_EQ(values().PhraseSync, 0);
-    form().mnuAutoPlay->trigger();
-    EXPECT_FALSE(form().mnuAutoPlay->isChecked());
+    ui().mnuAutoPlay->trigger();
+    EXPECT_FALSE(ui().mnuAutoPlay->isChecked());
     EXPECT_EQ(values().AutoPlay, 0);
 
     // Both off: a press only selects.
@@ -60,12 +60,12 @@ TEST_F(OptionsMenu, CheckItemsInvertTheirMarkAndFlag)
     EXPECT_EQ(selectedRow(0), -1);
     EXPECT_FALSE(engine().status(1).playing);
 
-    form().mnuSync->trigger();
-    form().mnuAutoPlay->trigger();
+    ui().mnuSync->trigger();
+    ui().mnuAutoPlay->trigger();
     EXPECT_EQ(values().PhraseSync, 1);
     EXPECT_EQ(values().AutoPlay, 1);
-    EXPECT_TRUE(form().mnuSync->isChecked());
-    EXPECT_TRUE(form().mnuAutoPlay->isChecked());
+    EXPECT_TRUE(ui().mnuSync->isChecked());
+    EXPECT_TRUE(ui().mnuAutoPlay->isChecked());
 }
 
 TEST_F(OptionsMenu, ShowExtensionTwiceGivesTheSameListsWithoutSelection)
@@ -73,12 +73,12 @@ TEST_F(OptionsMenu, ShowExtensionTwiceGivesTheSameListsWithoutSelection)
     start();
     const QStringList first = entries(0);
     pressRow(0, QStringLiteral("intro_1"));
-    form().mnuEnding->trigger();
+    ui().mnuEnding->trigger();
     EXPECT_EQ(values().ShowEnding, 1);
     EXPECT_TRUE(entries(0).contains(QStringLiteral("intro_1.wav")));
-    form().mnuEnding->trigger();
+    ui().mnuEnding->trigger();
     EXPECT_EQ(values().ShowEnding, 0);
-    EXPECT_FALSE(form().mnuEnding->isChecked());
+    EXPECT_FALSE(ui().mnuEnding->isChecked());
     EXPECT_EQ(entries(0), first);
     for (int list = 0; list < 3; ++list)
         EXPECT_EQ(selectedRow(list), -1);
@@ -88,7 +88,7 @@ TEST_F(OptionsMenu, SaveWithNothingSelectedDoesNothing)
 {
     start();
     answerModalBoxes();
-    form().mnuSave->trigger();
+    ui().mnuSave->trigger();
     settle();
     EXPECT_TRUE(iniFiles().isEmpty()) << iniFiles().join(' ').toStdString();
     EXPECT_TRUE(seenBoxes().isEmpty());
@@ -103,16 +103,16 @@ TEST_F(OptionsMenu, SaveWritesTheNineKeysOfListOnesSetAndShowsTheNotice)
     pressRow(0, QStringLiteral("Default.wav"));
     // Lists 2 and 3 point elsewhere; only list 1 names the file.
     pressRow(2, QStringLiteral("intro_3.wav"));
-    form().animKnob1->setValue(41);
-    form().animKnob2->setValue(36);
-    form().animKnob3->setValue(99);
-    form().animKnob4->setValue(64);
-    form().animKnob5->setValue(-7);
-    form().animKnob6->setValue(50);
-    form().miniButton2->setValue(true);
+    ui().animKnob1->setValue(41);
+    ui().animKnob2->setValue(36);
+    ui().animKnob3->setValue(99);
+    ui().animKnob4->setValue(64);
+    ui().animKnob5->setValue(-7);
+    ui().animKnob6->setValue(50);
+    ui().miniButton2->setValue(true);
 
     answerModalBoxes();
-    form().mnuSave->trigger();
+    ui().mnuSave->trigger();
     EXPECT_EQ(iniFiles(), (QStringList { "Default.ini" }));
     const auto section = QStringLiteral("Vorn's Sorvanto");
     const QString file = soundPath(QStringLiteral("Default.ini"));
@@ -135,17 +135,17 @@ TEST_F(OptionsMenu, SaveTwiceKeepsOneSectionWithTheLatestValues)
     phraseSync = 0;
     start();
     pressRow(0, QStringLiteral("intro_1"));
-    form().animKnob1->setValue(90);
-    form().animKnob6->setValue(35);
-    form().miniButton3->setValue(true);
+    ui().animKnob1->setValue(90);
+    ui().animKnob6->setValue(35);
+    ui().miniButton3->setValue(true);
     answerModalBoxes();
-    form().mnuSave->trigger();
+    ui().mnuSave->trigger();
 
-    drag(form().animKnob3, 8);
-    const int level2 = form().animKnob3->Value();
-    press(form().miniButton1);
-    press(form().miniButton3);
-    form().mnuSave->trigger();
+    drag(ui().animKnob3, 8);
+    const int level2 = ui().animKnob3->Value();
+    press(ui().miniButton1);
+    press(ui().miniButton3);
+    ui().mnuSave->trigger();
 
     EXPECT_EQ(seenBoxes().size(), 2);
     EXPECT_EQ(iniFiles(), (QStringList { "intro.ini" }));
@@ -161,13 +161,13 @@ TEST_F(OptionsMenu, SaveTwiceKeepsOneSectionWithTheLatestValues)
     EXPECT_EQ(Commands::ReadIni(section, "Mute3", file, "?"), "0");
 
     // And a press with Phrase Sync reads the saved set back.
-    form().mnuSync->trigger();
-    form().animKnob1->setValue(50);
-    form().miniButton1->setValue(false);
+    ui().mnuSync->trigger();
+    ui().animKnob1->setValue(50);
+    ui().miniButton1->setValue(false);
     pressRow(1, QStringLiteral("intro_2"));
-    EXPECT_EQ(form().animKnob1->Value(), 90);
-    EXPECT_EQ(form().animKnob3->Value(), level2);
-    EXPECT_TRUE(form().miniButton1->Value());
+    EXPECT_EQ(ui().animKnob1->Value(), 90);
+    EXPECT_EQ(ui().animKnob3->Value(), level2);
+    EXPECT_TRUE(ui().miniButton1->Value());
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // A press in a phrase list, end to end: from the simulated mouse press to the controls, the
 // engine's channels and the rendered sound.
 #include "e2e/PlayerFixture.h"
+#include "player/PlayerModel.h"
 
 #include "controls/StripButton.h"
 #include "controls/animKnob.h"
@@ -64,16 +65,16 @@ protected:
 
     void expectKnobs(std::array<int, 6> values)
     {
-        const animKnob* knobs[6] = { form().animKnob1, form().animKnob2, form().animKnob3,
-            form().animKnob4, form().animKnob5, form().animKnob6 };
+        const animKnob* knobs[6] = { ui().animKnob1, ui().animKnob2, ui().animKnob3, ui().animKnob4,
+            ui().animKnob5, ui().animKnob6 };
         for (int k = 0; k < 6; ++k)
             EXPECT_EQ(knobs[k]->Value(), values[size_t(k)]) << "animKnob" << k + 1;
     }
 
     std::array<bool, 3> playButtons()
     {
-        return { form().miniButtonGreen1->Value(), form().miniButtonGreen2->Value(),
-            form().miniButtonGreen3->Value() };
+        return { ui().miniButtonGreen1->Value(), ui().miniButtonGreen2->Value(),
+            ui().miniButtonGreen3->Value() };
     }
 };
 
@@ -85,7 +86,7 @@ TEST_F(PhraseSelection, TypicalEventLinesUpLoadsAndStartsTheSetOnOneFrame)
     start();
     ASSERT_EQ(entries(0), (QStringList { "a_1", "intro_1", "zeta" }));
     ASSERT_EQ(entries(1), (QStringList { "a_2", "intro_2", "zeta" }));
-    form().miniButton3->setValue(true);
+    ui().miniButton3->setValue(true);
 
     startPump(64);
     pressRow(1, QStringLiteral("intro_2"));
@@ -93,17 +94,17 @@ TEST_F(PhraseSelection, TypicalEventLinesUpLoadsAndStartsTheSetOnOneFrame)
         settle();
     stopPump();
 
-    EXPECT_EQ(form().CurrentListIndex, 1);
+    EXPECT_EQ(form().model().currentListIndex(), 1);
     EXPECT_EQ(selectedRow(0), 1);
     EXPECT_EQ(selectedRow(1), 1);
     EXPECT_EQ(selectedRow(2), 1);
     expectKnobs({ 90, 40, 60, 50, 76, 62 });
-    EXPECT_FALSE(form().miniButton1->Value());
-    EXPECT_FALSE(form().miniButton2->Value());
-    EXPECT_FALSE(form().miniButton3->Value()) << "only the exact text 1 mutes";
-    EXPECT_EQ(form().Playing, (std::array<bool, 3> { true, true, true }));
+    EXPECT_FALSE(ui().miniButton1->Value());
+    EXPECT_FALSE(ui().miniButton2->Value());
+    EXPECT_FALSE(ui().miniButton3->Value()) << "only the exact text 1 mutes";
+    EXPECT_EQ(playingFlags(), (std::array<bool, 3> { true, true, true }));
     EXPECT_EQ(playButtons(), (std::array<bool, 3> { true, true, true }));
-    EXPECT_TRUE(form().syncButton1->Value());
+    EXPECT_TRUE(ui().syncButton1->Value());
     // A new buffer is centred; a load leaves pan 50 alone.
     expectChannel(0, soundPath("intro_1.wav"), volumeOf(90), panOf(40), true);
     expectChannel(1, soundPath("intro_2.wav"), volumeOf(60), 0, true);
@@ -136,19 +137,19 @@ TEST_F(PhraseSelection, RightPressSelectsTheRowRecordsTheListAndOpensThePopup)
     pressRow(0, 0);
     settle();
     const auto before = engine().status(2);
-    form().animKnob6->setValue(60);
+    ui().animKnob6->setValue(60);
 
     pressRow(2, QStringLiteral("intro_3"), Qt::RightButton);
     settle();
-    EXPECT_EQ(form().CurrentListIndex, 2);
-    EXPECT_TRUE(form().mnuPop->isVisible());
+    EXPECT_EQ(form().model().currentListIndex(), 2);
+    EXPECT_TRUE(ui().mnuPop->isVisible());
     EXPECT_EQ(selectedRow(2), 1) << "the popup acts on the row under the pointer";
     EXPECT_EQ(selectedRow(0), 0) << "the other lists are not lined up";
-    EXPECT_EQ(form().animKnob6->Value(), 60);
-    EXPECT_EQ(form().animKnob1->Value(), 44);
+    EXPECT_EQ(ui().animKnob6->Value(), 60);
+    EXPECT_EQ(ui().animKnob1->Value(), 44);
     EXPECT_EQ(engine().status(2).file, before.file);
     EXPECT_EQ(engine().status(2).pan, before.pan);
-    form().mnuPop->close();
+    ui().mnuPop->close();
 }
 
 TEST_F(PhraseSelection, MiddlePressActsAsLeftPress)
@@ -156,11 +157,11 @@ TEST_F(PhraseSelection, MiddlePressActsAsLeftPress)
     start();
     pressRow(2, QStringLiteral("intro_3"), Qt::MiddleButton);
     settle();
-    EXPECT_EQ(form().CurrentListIndex, 2);
+    EXPECT_EQ(form().model().currentListIndex(), 2);
     EXPECT_EQ(selectedRow(0), 1);
     EXPECT_EQ(selectedRow(1), 1);
-    EXPECT_FALSE(form().mnuPop->isVisible());
-    EXPECT_EQ(form().Playing, (std::array<bool, 3> { true, true, true }));
+    EXPECT_FALSE(ui().mnuPop->isVisible());
+    EXPECT_EQ(playingFlags(), (std::array<bool, 3> { true, true, true }));
     // No settings file: the defaults, 80 and centre.
     for (int c = 0; c < 3; ++c)
         expectChannel(
@@ -171,15 +172,15 @@ TEST_F(PhraseSelection, WithoutAutoPlayOnlyTheControlsChange)
 {
     autoPlay = 0;
     start();
-    form().animKnob1->setValue(55);
-    form().animKnob4->setValue(61);
-    form().miniButton2->setValue(true);
+    ui().animKnob1->setValue(55);
+    ui().animKnob4->setValue(61);
+    ui().miniButton2->setValue(true);
     pressRow(0, QStringLiteral("intro_1"));
     settle();
     expectKnobs({ 80, 50, 80, 50, 80, 50 });
-    EXPECT_FALSE(form().miniButton2->Value());
-    EXPECT_EQ(form().Playing, (std::array<bool, 3> { false, false, false }));
-    EXPECT_FALSE(form().syncButton1->Value());
+    EXPECT_FALSE(ui().miniButton2->Value());
+    EXPECT_EQ(playingFlags(), (std::array<bool, 3> { false, false, false }));
+    EXPECT_FALSE(ui().syncButton1->Value());
     for (int c = 0; c < 3; ++c) {
         EXPECT_FALSE(engine().status(qint16(c)).playing);
         EXPECT_EQ(engine().status(qint16(c)).file, values().DefaultWav);
@@ -216,15 +217,15 @@ TEST_F(PhraseSelection, PressInAnEmptyListKeepsTheOthersAndUsesListOnesSetFile)
     start();
     pressRow(0, QStringLiteral("intro_1"));
     // A press below the last row selects nothing in that list.
-    form().lstPhrase[1]->clearSelection();
-    form().animKnob3->setValue(99);
-    PhraseList* list = form().lstPhrase[1];
+    ui().lstPhrase[1]->clearSelection();
+    ui().animKnob3->setValue(99);
+    PhraseList* list = ui().lstPhrase[1];
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
         QPoint(20, list->viewport()->height() - 5));
     EXPECT_EQ(selectedRow(1), -1);
     EXPECT_EQ(selectedRow(0), 1);
     EXPECT_EQ(selectedRow(2), 1);
-    EXPECT_EQ(form().animKnob3->Value(), 45) << "the set file still comes from list 0";
+    EXPECT_EQ(ui().animKnob3->Value(), 45) << "the set file still comes from list 0";
 }
 
 TEST_F(PhraseSelection, ColumnWithoutSelectionIsLeftAlone)
@@ -238,8 +239,8 @@ TEST_F(PhraseSelection, ColumnWithoutSelectionIsLeftAlone)
     ASSERT_EQ(engine().status(2).file, soundPath("a_3.wav"));
 
     // Show Extension twice: the same lists, no selection anywhere, the channels play on.
-    form().mnuEnding->trigger();
-    form().mnuEnding->trigger();
+    ui().mnuEnding->trigger();
+    ui().mnuEnding->trigger();
     ASSERT_EQ(selectedRow(2), -1);
     ASSERT_TRUE(engine().status(2).playing);
 
@@ -250,8 +251,8 @@ TEST_F(PhraseSelection, ColumnWithoutSelectionIsLeftAlone)
     expectChannel(0, soundPath("zz_1.wav"), volumeOf(80), 0, true);
     expectChannel(1, soundPath("zz_2.wav"), volumeOf(80), 0, true);
     expectChannel(2, soundPath("a_3.wav"), volumeOf(80), 0, true);
-    EXPECT_EQ(form().Playing, (std::array<bool, 3> { true, true, true }));
-    EXPECT_TRUE(form().miniButtonGreen3->Value());
+    EXPECT_EQ(playingFlags(), (std::array<bool, 3> { true, true, true }));
+    EXPECT_TRUE(ui().miniButtonGreen3->Value());
 }
 
 TEST_F(PhraseSelection, MutedColumnStartsAtLevelZeroWithTheSet)
@@ -260,11 +261,11 @@ TEST_F(PhraseSelection, MutedColumnStartsAtLevelZeroWithTheSet)
     start();
     pressRow(0, QStringLiteral("intro_1"));
     settle();
-    EXPECT_TRUE(form().miniButton2->Value());
-    EXPECT_EQ(form().animKnob3->Value(), 90);
+    EXPECT_TRUE(ui().miniButton2->Value());
+    EXPECT_EQ(ui().animKnob3->Value(), 90);
     expectChannel(1, soundPath("intro_2.wav"), volumeOf(0), 0, true);
-    EXPECT_EQ(form().Playing, (std::array<bool, 3> { true, true, true }));
-    EXPECT_TRUE(form().syncButton1->Value());
+    EXPECT_EQ(playingFlags(), (std::array<bool, 3> { true, true, true }));
+    EXPECT_TRUE(ui().syncButton1->Value());
 
     // Heard 60 dB down, not silenced, and in step with the others.
     const SoundTestKit::Signal out = render(60000);
@@ -280,17 +281,17 @@ TEST_F(PhraseSelection, WithoutPhraseSyncThePressedColumnPlaysAtItsKnobEvenWhenM
 {
     phraseSync = 0;
     start();
-    form().miniButton1->setValue(true);
-    form().animKnob1->setValue(70);
-    form().animKnob2->setValue(45);
+    ui().miniButton1->setValue(true);
+    ui().animKnob1->setValue(70);
+    ui().animKnob2->setValue(45);
     pressRow(0, QStringLiteral("intro_1"));
     settle();
     EXPECT_EQ(selectedRow(1), -1) << "no lining up";
     expectChannel(0, soundPath("intro_1.wav"), volumeOf(70), panOf(45), true);
-    EXPECT_TRUE(form().miniButton1->Value());
-    EXPECT_EQ(form().Playing, (std::array<bool, 3> { true, false, false }));
+    EXPECT_TRUE(ui().miniButton1->Value());
+    EXPECT_EQ(playingFlags(), (std::array<bool, 3> { true, false, false }));
     EXPECT_EQ(playButtons(), (std::array<bool, 3> { true, false, false }));
-    EXPECT_TRUE(form().syncButton1->Value());
+    EXPECT_TRUE(ui().syncButton1->Value());
     EXPECT_FALSE(engine().status(1).playing);
 }
 
@@ -303,14 +304,14 @@ TEST_F(PhraseSelection, WithoutPhraseSyncAPressInAnEmptyListLoopsTheDefaultClip)
     phraseSync = 0;
     start();
     ASSERT_TRUE(entries(1).isEmpty());
-    PhraseList* list = form().lstPhrase[1];
+    PhraseList* list = ui().lstPhrase[1];
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
     settle();
-    EXPECT_EQ(form().CurrentListIndex, 1);
+    EXPECT_EQ(form().model().currentListIndex(), 1);
     expectChannel(1, values().DefaultWav, volumeOf(80), 0, true);
-    EXPECT_TRUE(form().miniButtonGreen2->Value());
-    EXPECT_TRUE(form().Playing[1]);
-    EXPECT_TRUE(form().syncButton1->Value());
+    EXPECT_TRUE(ui().miniButtonGreen2->Value());
+    EXPECT_TRUE(playingFlags()[1]);
+    EXPECT_TRUE(ui().syncButton1->Value());
 }
 
 TEST_F(PhraseSelection, UpperCaseExtensionsWithAndWithoutShowExtension)
@@ -322,21 +323,21 @@ TEST_F(PhraseSelection, UpperCaseExtensionsWithAndWithoutShowExtension)
     start();
     pressRow(0, QStringLiteral("Hello_1"));
     settle();
-    EXPECT_EQ(form().animKnob1->Value(), 66);
+    EXPECT_EQ(ui().animKnob1->Value(), 66);
     expectChannel(0, soundPath("Hello_1.WAV"), volumeOf(66), 0, true);
     expectChannel(1, soundPath("Hello_2.Wav"), volumeOf(80), 0, true);
 
-    form().mnuEnding->trigger();
+    ui().mnuEnding->trigger();
     EXPECT_EQ(values().ShowEnding, 1);
-    EXPECT_TRUE(form().mnuEnding->isChecked());
+    EXPECT_TRUE(ui().mnuEnding->isChecked());
     EXPECT_TRUE(entries(0).contains(QStringLiteral("Hello_1.WAV")));
     EXPECT_EQ(selectedRow(0), -1);
     EXPECT_TRUE(engine().status(0).playing) << "a refresh does not touch the channels";
 
-    form().animKnob1->setValue(50);
+    ui().animKnob1->setValue(50);
     pressRow(0, QStringLiteral("Hello_1.WAV"));
     settle();
-    EXPECT_EQ(form().animKnob1->Value(), 66) << "Hello_1.WAV still names Hello.ini";
+    EXPECT_EQ(ui().animKnob1->Value(), 66) << "Hello_1.WAV still names Hello.ini";
     EXPECT_EQ(engine().status(0).file, soundPath("Hello_1.WAV"));
     EXPECT_EQ(engine().status(2).file, soundPath("Hello_3.wav"));
 }
@@ -345,23 +346,23 @@ TEST_F(PhraseSelection, ClearedSelectionDuringThePassesSkipsThatStart)
 {
     start();
     // Runs inside the handler's event passes, after the loads.
-    QTimer::singleShot(0, [this] { form().lstPhrase[2]->clearSelection(); });
+    QTimer::singleShot(0, [this] { ui().lstPhrase[2]->clearSelection(); });
     pressRow(0, QStringLiteral("intro_1"));
     settle();
     EXPECT_TRUE(engine().status(0).playing);
     EXPECT_TRUE(engine().status(1).playing);
     EXPECT_EQ(engine().status(2).file, soundPath("intro_3.wav")) << "loaded before the passes";
     EXPECT_FALSE(engine().status(2).playing);
-    EXPECT_TRUE(form().Playing[2]);
-    EXPECT_TRUE(form().miniButtonGreen3->Value());
-    EXPECT_TRUE(form().syncButton1->Value());
+    EXPECT_TRUE(playingFlags()[2]);
+    EXPECT_TRUE(ui().miniButtonGreen3->Value());
+    EXPECT_TRUE(ui().syncButton1->Value());
 }
 
 TEST_F(PhraseSelection, PressArrivingDuringThePassesRunsThereAndWins)
 {
     addTextFile(QStringLiteral("a.ini"), "[Vorn's Sorvanto]\nLevel3=42\n");
     start();
-    PhraseList* list = form().lstPhrase[0];
+    PhraseList* list = ui().lstPhrase[0];
     const QPointF at = QRectF(list->visualItemRect(list->item(0))).center();
     QCoreApplication::postEvent(list->viewport(),
         new QMouseEvent(QEvent::MouseButtonPress, at, list->viewport()->mapToGlobal(at),
@@ -375,7 +376,7 @@ TEST_F(PhraseSelection, PressArrivingDuringThePassesRunsThereAndWins)
     EXPECT_EQ(selectedRow(0), 0);
     EXPECT_EQ(selectedRow(1), 0);
     EXPECT_EQ(selectedRow(2), 0);
-    EXPECT_EQ(form().animKnob5->Value(), 42);
+    EXPECT_EQ(ui().animKnob5->Value(), 42);
     for (int c = 0; c < 3; ++c) {
         EXPECT_EQ(
             engine().status(qint16(c)).file, soundPath(QStringLiteral("a_%1.wav").arg(c + 1)));
@@ -393,7 +394,7 @@ TEST_F(PhraseSelection, ADoubleClickLoadsAndStartsTheSetOnce)
     start();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form()));
     startPump();
-    PhraseList* list = form().lstPhrase[0];
+    PhraseList* list = ui().lstPhrase[0];
     const QPoint at
         = list->viewport()->mapTo(&form(), list->visualItemRect(list->item(1)).center());
     QTest::mouseDClick(form().windowHandle(), Qt::LeftButton, {}, at);
@@ -413,10 +414,10 @@ TEST_F(PhraseSelection, ThePopupsCommandsActOnTheRightPressedRow)
     settle();
     pressRow(0, QStringLiteral("intro_1"), Qt::RightButton);
     settle();
-    ASSERT_TRUE(form().mnuPop->isVisible());
+    ASSERT_TRUE(ui().mnuPop->isVisible());
     ManageTest::ModalSequence answers({ QMessageBox::No });
-    form().mnuDel->trigger();
+    ui().mnuDel->trigger();
     ASSERT_EQ(answers.seen.size(), 1);
     EXPECT_EQ(answers.seen[0].text, QStringLiteral("Really delete phrase 'intro_1.wav' ?"));
-    form().mnuPop->close();
+    ui().mnuPop->close();
 }

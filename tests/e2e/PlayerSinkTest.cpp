@@ -34,10 +34,10 @@ TEST_F(PlayerSink, ClickStartsTheSetInStepAndMuteChangesOnlyItsChannel)
     SoundTestKit::SinkRecorder recorder(m_root.path() + QStringLiteral("/sink.wav"));
     ASSERT_TRUE(recorder.start()) << recorder.errorText().toStdString();
     pressRow(0, QStringLiteral("intro_1"));
-    ASSERT_TRUE(form().miniButton2->Value());
+    ASSERT_TRUE(ui().miniButton2->Value());
     QTest::qWait(1200);
-    press(form().miniButton2); // un-mute: the knob's level 90
-    ASSERT_FALSE(form().miniButton2->Value());
+    press(ui().miniButton2); // un-mute: the knob's level 90
+    ASSERT_FALSE(ui().miniButton2->Value());
     QTest::qWait(1200);
     SoundTestKit::Signal out;
     ASSERT_TRUE(recorder.stop(out)) << recorder.errorText().toStdString();

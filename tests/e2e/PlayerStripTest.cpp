@@ -42,8 +42,8 @@ protected:
 
     std::array<bool, 3> playButtons()
     {
-        return { form().miniButtonGreen1->Value(), form().miniButtonGreen2->Value(),
-            form().miniButtonGreen3->Value() };
+        return { ui().miniButtonGreen1->Value(), ui().miniButtonGreen2->Value(),
+            ui().miniButtonGreen3->Value() };
     }
     std::array<bool, 3> enginePlaying()
     {
@@ -59,30 +59,30 @@ TEST_F(ChannelStrip, LevelKnobFollowsTheDragUnlessMuted)
     phraseSync = 0;
     start();
     select(0, QStringLiteral("intro_1"));
-    press(form().miniButtonGreen1);
+    press(ui().miniButtonGreen1);
     settle();
     ASSERT_TRUE(engine().status(0).playing);
 
-    drag(form().animKnob1, 6);
-    const int turned = form().animKnob1->Value();
+    drag(ui().animKnob1, 6);
+    const int turned = ui().animKnob1->Value();
     EXPECT_NE(turned, 80);
     EXPECT_EQ(engine().status(0).volume, volumeOf(turned));
 
-    press(form().miniButton1);
-    EXPECT_TRUE(form().miniButton1->Value());
+    press(ui().miniButton1);
+    EXPECT_TRUE(ui().miniButton1->Value());
     EXPECT_EQ(engine().status(0).volume, volumeOf(0));
-    drag(form().animKnob1, -12);
-    const int whileMuted = form().animKnob1->Value();
+    drag(ui().animKnob1, -12);
+    const int whileMuted = ui().animKnob1->Value();
     EXPECT_NE(whileMuted, turned);
     EXPECT_EQ(engine().status(0).volume, volumeOf(0)) << "a muted channel keeps level 0";
 
-    press(form().miniButton1);
-    EXPECT_FALSE(form().miniButton1->Value());
+    press(ui().miniButton1);
+    EXPECT_FALSE(ui().miniButton1->Value());
     EXPECT_EQ(engine().status(0).volume, volumeOf(whileMuted));
 
     // A double click on a Level knob means nothing.
-    doubleClick(form().animKnob1);
-    EXPECT_EQ(form().animKnob1->Value(), whileMuted);
+    doubleClick(ui().animKnob1);
+    EXPECT_EQ(ui().animKnob1->Value(), whileMuted);
     EXPECT_EQ(engine().status(0).volume, volumeOf(whileMuted));
     EXPECT_TRUE(engine().status(0).playing);
 }
@@ -91,16 +91,16 @@ TEST_F(ChannelStrip, PanKnobDragAndDoubleClickCentres)
 {
     phraseSync = 0;
     start();
-    drag(form().animKnob4, 5);
-    const int turned = form().animKnob4->Value();
+    drag(ui().animKnob4, 5);
+    const int turned = ui().animKnob4->Value();
     EXPECT_GT(turned, 50);
     EXPECT_EQ(engine().status(1).pan, panOf(turned));
-    drag(form().animKnob4, -15);
-    EXPECT_LT(form().animKnob4->Value(), 50);
-    EXPECT_EQ(engine().status(1).pan, panOf(form().animKnob4->Value()));
+    drag(ui().animKnob4, -15);
+    EXPECT_LT(ui().animKnob4->Value(), 50);
+    EXPECT_EQ(engine().status(1).pan, panOf(ui().animKnob4->Value()));
 
-    doubleClick(form().animKnob4);
-    EXPECT_EQ(form().animKnob4->Value(), 50);
+    doubleClick(ui().animKnob4);
+    EXPECT_EQ(ui().animKnob4->Value(), 50);
     EXPECT_EQ(engine().status(1).pan, 0);
 }
 
@@ -109,36 +109,36 @@ TEST_F(ChannelStrip, PlayStartsAtTheKnobLevelEvenWhenMutedAndStopsAgain)
     phraseSync = 0;
     start();
     select(1, QStringLiteral("intro_2"));
-    form().animKnob3->setValue(90);
-    form().animKnob4->setValue(40);
-    press(form().miniButton2);
-    ASSERT_TRUE(form().miniButton2->Value());
+    ui().animKnob3->setValue(90);
+    ui().animKnob4->setValue(40);
+    press(ui().miniButton2);
+    ASSERT_TRUE(ui().miniButton2->Value());
 
-    press(form().miniButtonGreen2);
+    press(ui().miniButtonGreen2);
     settle();
     const auto started = engine().status(1);
     EXPECT_EQ(started.file, soundPath("intro_2.wav"));
     EXPECT_EQ(started.volume, volumeOf(90)) << "Play does not consult Mute";
     EXPECT_EQ(started.pan, panOf(40));
     EXPECT_TRUE(started.playing);
-    EXPECT_TRUE(form().miniButton2->Value());
-    EXPECT_EQ(form().Playing, (Flags { false, true, false }));
+    EXPECT_TRUE(ui().miniButton2->Value());
+    EXPECT_EQ(playingFlags(), (Flags { false, true, false }));
     EXPECT_EQ(playButtons(), (Flags { false, true, false }));
-    EXPECT_TRUE(form().syncButton1->Value());
+    EXPECT_TRUE(ui().syncButton1->Value());
 
     // Mute up re-sends the knob level, down again mutes.
-    press(form().miniButton2);
+    press(ui().miniButton2);
     EXPECT_EQ(engine().status(1).volume, volumeOf(90));
-    press(form().miniButton2);
+    press(ui().miniButton2);
     EXPECT_EQ(engine().status(1).volume, volumeOf(0));
 
-    press(form().miniButtonGreen2);
+    press(ui().miniButtonGreen2);
     settle();
     EXPECT_FALSE(engine().status(1).playing);
     EXPECT_EQ(engine().status(1).file, soundPath("intro_2.wav")) << "a stop keeps the sound";
-    EXPECT_EQ(form().Playing, (Flags { false, false, false }));
+    EXPECT_EQ(playingFlags(), (Flags { false, false, false }));
     EXPECT_EQ(playButtons(), (Flags { false, false, false }));
-    EXPECT_FALSE(form().syncButton1->Value());
+    EXPECT_FALSE(ui().syncButton1->Value());
 }
 
 TEST_F(ChannelStrip, SyncLampStaysLitUntilTheLastFlaggedChannelStops)
@@ -147,29 +147,29 @@ TEST_F(ChannelStrip, SyncLampStaysLitUntilTheLastFlaggedChannelStops)
     start();
     select(0, QStringLiteral("intro_1"));
     select(1, QStringLiteral("intro_2"));
-    press(form().miniButtonGreen1);
-    press(form().miniButtonGreen2);
+    press(ui().miniButtonGreen1);
+    press(ui().miniButtonGreen2);
     settle();
     EXPECT_EQ(enginePlaying(), (Flags { true, true, false }));
-    EXPECT_TRUE(form().syncButton1->Value());
+    EXPECT_TRUE(ui().syncButton1->Value());
 
-    press(form().miniButtonGreen1);
-    EXPECT_TRUE(form().syncButton1->Value());
-    press(form().miniButtonGreen2);
+    press(ui().miniButtonGreen1);
+    EXPECT_TRUE(ui().syncButton1->Value());
+    press(ui().miniButtonGreen2);
     settle();
-    EXPECT_FALSE(form().syncButton1->Value());
+    EXPECT_FALSE(ui().syncButton1->Value());
     EXPECT_EQ(enginePlaying(), (Flags { false, false, false }));
 }
 
 TEST_F(ChannelStrip, PlayWithNothingSelectedPopsBackUp)
 {
     start();
-    press(form().miniButtonGreen3);
+    press(ui().miniButtonGreen3);
     settle();
-    EXPECT_FALSE(form().miniButtonGreen3->Value());
-    EXPECT_FALSE(form().Playing[2]);
+    EXPECT_FALSE(ui().miniButtonGreen3->Value());
+    EXPECT_FALSE(playingFlags()[2]);
     EXPECT_FALSE(engine().status(2).playing);
-    EXPECT_FALSE(form().syncButton1->Value());
+    EXPECT_FALSE(ui().syncButton1->Value());
 }
 
 TEST_F(ChannelStrip, PlayAfterARefreshWhileLoopingOnlyPopsUpThenStopsOnSelection)
@@ -180,28 +180,28 @@ TEST_F(ChannelStrip, PlayAfterARefreshWhileLoopingOnlyPopsUpThenStopsOnSelection
     pressRow(1, QStringLiteral("intro_2"));
     settle();
     ASSERT_TRUE(engine().status(1).playing);
-    ASSERT_TRUE(form().miniButtonGreen2->Value());
+    ASSERT_TRUE(ui().miniButtonGreen2->Value());
 
-    form().mnuEnding->trigger(); // refresh: no selection, the phrase loops on
+    ui().mnuEnding->trigger(); // refresh: no selection, the phrase loops on
     ASSERT_EQ(selectedRow(1), -1);
-    press(form().miniButtonGreen2);
+    press(ui().miniButtonGreen2);
     settle();
-    EXPECT_FALSE(form().miniButtonGreen2->Value());
-    EXPECT_TRUE(form().Playing[1]);
+    EXPECT_FALSE(ui().miniButtonGreen2->Value());
+    EXPECT_TRUE(playingFlags()[1]);
     EXPECT_TRUE(engine().status(1).playing);
-    EXPECT_TRUE(form().syncButton1->Value());
+    EXPECT_TRUE(ui().syncButton1->Value());
 
     // With Auto Play off, a selection and a Play press stop the channel; the button, which
     // flipped down, stays down.
-    form().mnuAutoPlay->trigger();
+    ui().mnuAutoPlay->trigger();
     ASSERT_EQ(values().AutoPlay, 0);
     pressRow(1, QStringLiteral("intro_2.wav"));
-    press(form().miniButtonGreen2);
+    press(ui().miniButtonGreen2);
     settle();
     EXPECT_FALSE(engine().status(1).playing);
-    EXPECT_FALSE(form().Playing[1]);
-    EXPECT_TRUE(form().miniButtonGreen2->Value());
-    EXPECT_FALSE(form().syncButton1->Value());
+    EXPECT_FALSE(playingFlags()[1]);
+    EXPECT_TRUE(ui().miniButtonGreen2->Value());
+    EXPECT_FALSE(ui().syncButton1->Value());
 }
 
 TEST_F(ChannelStrip, SyncPanelStopsAPhraseLoopingWithoutSelection)
@@ -210,14 +210,14 @@ TEST_F(ChannelStrip, SyncPanelStopsAPhraseLoopingWithoutSelection)
     autoPlay = 1;
     start();
     pressRow(1, QStringLiteral("intro_2"));
-    form().mnuEnding->trigger();
-    press(form().miniButtonGreen2); // pops up; the phrase loops on
-    press(form().syncButton1);
+    ui().mnuEnding->trigger();
+    press(ui().miniButtonGreen2); // pops up; the phrase loops on
+    press(ui().syncButton1);
     settle();
     EXPECT_EQ(enginePlaying(), (Flags { false, false, false }));
-    EXPECT_EQ(form().Playing, (Flags { false, false, false }));
+    EXPECT_EQ(playingFlags(), (Flags { false, false, false }));
     EXPECT_EQ(playButtons(), (Flags { false, false, false }));
-    EXPECT_FALSE(form().syncButton1->Value());
+    EXPECT_FALSE(ui().syncButton1->Value());
 }
 
 class SyncPanel : public ChannelStrip
@@ -230,10 +230,10 @@ TEST_F(SyncPanel, StartsTheSelectedColumnsOnOneFrame)
     start();
     select(0, QStringLiteral("intro_1"));
     select(2, QStringLiteral("a_3"));
-    form().animKnob5->setValue(60);
+    ui().animKnob5->setValue(60);
 
     startPump(64);
-    press(form().syncButton1);
+    press(ui().syncButton1);
     for (int i = 0; i < 20; ++i)
         settle();
     stopPump();
@@ -243,9 +243,9 @@ TEST_F(SyncPanel, StartsTheSelectedColumnsOnOneFrame)
     EXPECT_EQ(engine().status(2).file, soundPath("a_3.wav"));
     EXPECT_EQ(engine().status(2).volume, volumeOf(60));
     EXPECT_EQ(engine().status(1).file, values().DefaultWav);
-    EXPECT_EQ(form().Playing, (Flags { true, false, true }));
+    EXPECT_EQ(playingFlags(), (Flags { true, false, true }));
     EXPECT_EQ(playButtons(), (Flags { true, false, true }));
-    EXPECT_TRUE(form().syncButton1->Value());
+    EXPECT_TRUE(ui().syncButton1->Value());
 
     const SoundTestKit::Signal& out = pumped();
     const qint64 onset = SoundTestKit::onsetFrame(out, 0, 1e-6f);
@@ -256,10 +256,10 @@ TEST_F(SyncPanel, StartsTheSelectedColumnsOnOneFrame)
 TEST_F(SyncPanel, NothingSelectedGoesDownAndBackUp)
 {
     start();
-    press(form().syncButton1);
+    press(ui().syncButton1);
     settle();
-    EXPECT_FALSE(form().syncButton1->Value());
-    EXPECT_EQ(form().Playing, (Flags { false, false, false }));
+    EXPECT_FALSE(ui().syncButton1->Value());
+    EXPECT_EQ(playingFlags(), (Flags { false, false, false }));
     EXPECT_EQ(enginePlaying(), (Flags { false, false, false }));
 }
 
@@ -269,11 +269,11 @@ TEST_F(SyncPanel, LampShowsTheStartedSetWhateverItShowedBefore)
     start();
     select(0, QStringLiteral("a_1"));
     // Lit with nothing flagged: the press flips it off, the start lights it again.
-    form().syncButton1->setValue(true);
-    press(form().syncButton1);
+    ui().syncButton1->setValue(true);
+    press(ui().syncButton1);
     settle();
     EXPECT_EQ(enginePlaying(), (Flags { true, false, false }));
-    EXPECT_TRUE(form().syncButton1->Value());
+    EXPECT_TRUE(ui().syncButton1->Value());
 }
 
 TEST_F(SyncPanel, StopsEverythingAfterASinglePlayStart)
@@ -282,16 +282,16 @@ TEST_F(SyncPanel, StopsEverythingAfterASinglePlayStart)
     start();
     select(0, QStringLiteral("intro_1"));
     select(1, QStringLiteral("intro_2"));
-    press(form().miniButtonGreen2);
+    press(ui().miniButtonGreen2);
     settle();
     ASSERT_EQ(enginePlaying(), (Flags { false, true, false }));
 
-    press(form().syncButton1);
+    press(ui().syncButton1);
     settle();
     EXPECT_EQ(enginePlaying(), (Flags { false, false, false })) << "stops, starts nothing";
-    EXPECT_EQ(form().Playing, (Flags { false, false, false }));
+    EXPECT_EQ(playingFlags(), (Flags { false, false, false }));
     EXPECT_EQ(playButtons(), (Flags { false, false, false }));
-    EXPECT_FALSE(form().syncButton1->Value());
+    EXPECT_FALSE(ui().syncButton1->Value());
 }
 
 TEST_F(SyncPanel, MutedColumnStartsAtLevelZeroUnlikeWithItsPlayButton)
@@ -300,26 +300,26 @@ TEST_F(SyncPanel, MutedColumnStartsAtLevelZeroUnlikeWithItsPlayButton)
     start();
     select(0, QStringLiteral("a_1"));
     select(1, QStringLiteral("a_2"));
-    form().animKnob3->setValue(70);
-    press(form().miniButton2);
+    ui().animKnob3->setValue(70);
+    press(ui().miniButton2);
 
-    press(form().syncButton1);
+    press(ui().syncButton1);
     settle();
     EXPECT_EQ(engine().status(1).volume, volumeOf(0));
     EXPECT_EQ(engine().status(0).volume, volumeOf(80));
     EXPECT_EQ(enginePlaying(), (Flags { true, true, false }));
 
     // A second press stops both and leaves every button up.
-    press(form().syncButton1);
+    press(ui().syncButton1);
     settle();
     EXPECT_EQ(enginePlaying(), (Flags { false, false, false }));
     EXPECT_EQ(playButtons(), (Flags { false, false, false }));
-    EXPECT_FALSE(form().syncButton1->Value());
+    EXPECT_FALSE(ui().syncButton1->Value());
 
-    press(form().miniButtonGreen2);
+    press(ui().miniButtonGreen2);
     settle();
     EXPECT_EQ(engine().status(1).volume, volumeOf(70));
-    EXPECT_TRUE(form().miniButton2->Value());
+    EXPECT_TRUE(ui().miniButton2->Value());
 }
 
 TEST_F(SyncPanel, SelectionClearedDuringThePassesIsNotStarted)
@@ -329,13 +329,13 @@ TEST_F(SyncPanel, SelectionClearedDuringThePassesIsNotStarted)
     select(0, QStringLiteral("a_1"));
     select(1, QStringLiteral("a_2"));
     select(2, QStringLiteral("a_3"));
-    QTimer::singleShot(0, [this] { form().lstPhrase[1]->clearSelection(); });
-    press(form().syncButton1);
+    QTimer::singleShot(0, [this] { ui().lstPhrase[1]->clearSelection(); });
+    press(ui().syncButton1);
     settle();
     EXPECT_EQ(enginePlaying(), (Flags { true, false, true }));
     EXPECT_EQ(engine().status(1).file, soundPath("a_2.wav")) << "loaded before the passes";
-    EXPECT_EQ(form().Playing, (Flags { true, true, true }));
-    EXPECT_TRUE(form().syncButton1->Value());
+    EXPECT_EQ(playingFlags(), (Flags { true, true, true }));
+    EXPECT_TRUE(ui().syncButton1->Value());
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 // The test runs itself again inside xvfb-run with openbox started first; that second run
 // (SORVANTO_STACKING_RUN set) drives the real window and measures.
 #include "e2e/PlayerFixture.h"
+#include "player/PlayerModel.h"
 
 #include "manage/LibraryCommands.h"
 #include "manage/frmRename.h"
@@ -103,7 +104,7 @@ TEST_F(WindowStacking, QuestionsAndNoticesShowAboveTheTopmostRenameDialog)
     start();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form()));
     pressRow(0, QStringLiteral("intro_1"));
-    form().CurrentListIndex = 0;
+    form().model().setCurrentListIndex(0);
     form().libraryCommands().mnuRename_Click();
     frmRename* rename = form().libraryCommands().renameDialog();
     ASSERT_NE(rename, nullptr);
@@ -120,7 +121,7 @@ TEST_F(WindowStacking, QuestionsAndNoticesShowAboveTheTopmostRenameDialog)
     };
     const Trigger triggers[] = {
         { "the delete question", [&] { form().libraryCommands().mnuDel_Click(); } },
-        { "the Save Settings notice", [&] { form().mnuSave->trigger(); } },
+        { "the Save Settings notice", [&] { ui().mnuSave->trigger(); } },
     };
     for (const Trigger& t : triggers) {
         SCOPED_TRACE(t.what);

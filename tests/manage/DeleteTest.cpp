@@ -10,7 +10,7 @@ class DeleteTest : public ManageFixture
 protected:
     SeenBox deletePhrase(int list, const QString& entry, QMessageBox::StandardButton answer)
     {
-        host.current = qint16(list);
+        model.setCurrentListIndex(qint16(list));
         if (!entry.isEmpty()) {
             EXPECT_TRUE(host.select(list, entry));
         }
@@ -46,7 +46,7 @@ TEST_F(DeleteTest, PhraseGoesToTheTrashAndNothingStops)
     EXPECT_EQ(files(), (QStringList { "intro.ini", "intro_2.wav" }));
     EXPECT_EQ(readFile(trashed("intro_1.wav")), "intro_1.wav");
     EXPECT_TRUE(enginePlays(0));
-    EXPECT_TRUE(host.playingFlags[0]);
+    EXPECT_TRUE(flagged(0));
     EXPECT_TRUE(host.playButtons[0]);
     EXPECT_TRUE(host.syncButton);
     EXPECT_EQ(host.syncSets, 0);
@@ -64,7 +64,7 @@ TEST_F(DeleteTest, AnsweringNoChangesNothing)
     EXPECT_TRUE(set.seen);
     EXPECT_EQ(files(), (QStringList { "a_1.wav", "a_2.wav", "a_3.wav" }));
     EXPECT_TRUE(enginePlays(1));
-    EXPECT_TRUE(host.playingFlags[1]);
+    EXPECT_TRUE(flagged(1));
     EXPECT_TRUE(host.syncButton);
     EXPECT_EQ(host.refreshes, 0);
     EXPECT_EQ(host.selectedEntry(0), QStringLiteral("a_1.wav"));
@@ -120,7 +120,7 @@ TEST_F(DeleteTest, SetDeleteKeepsTheSettingsFileAndStopsEveryChannel)
         EXPECT_TRUE(QFile::exists(trashed(QStringLiteral("talk_%1.wav").arg(n))));
     for (int c = 0; c < 3; ++c) {
         EXPECT_FALSE(enginePlays(c));
-        EXPECT_FALSE(host.playingFlags[size_t(c)]);
+        EXPECT_FALSE(flagged(c));
         EXPECT_FALSE(host.playButtons[size_t(c)]);
     }
     EXPECT_TRUE(engine.status(0).Loaded);
@@ -168,7 +168,7 @@ TEST_F(DeleteTest, WhenTheTrashRefusesTheUserIsAskedBeforeAnythingIsLost)
     addAll({ "a_1.wav", "a_2.wav", "a_3.wav", "solo.wav" });
     ASSERT_TRUE(writeFile(dataHome.path() + "/Trash", "not a directory"));
     refresh();
-    host.current = 0;
+    model.setCurrentListIndex(0);
     ASSERT_TRUE(host.select(0, "solo.wav"));
     {
         ModalSequence answers({ QMessageBox::Yes, QMessageBox::No });
@@ -210,7 +210,7 @@ TEST_F(DeleteTest, TheProgramEndingWhileTheQuestionIsOpenDeletesNothing)
     addAll({ "a_1.wav", "a_2.wav", "a_3.wav" });
     refresh();
     play(1);
-    host.current = 1;
+    model.setCurrentListIndex(1);
     ASSERT_TRUE(host.select(1, "a_2.wav"));
     EventLoopKit::runInApplicationLoop([this] {
         ModalSequence answers({ QMessageBox::NoButton }, [this] { host.closed = true; });
@@ -236,7 +236,7 @@ TEST_F(DeleteTest, QuestionsShowNamesAsPlainText)
 {
     addAll({ "<i>loop.wav", "a&lt;b_2.wav", "x_3.wav" });
     refresh();
-    host.current = 0;
+    model.setCurrentListIndex(0);
     ASSERT_TRUE(host.select(0, "<i>loop.wav"));
     ASSERT_TRUE(host.select(1, "a&lt;b_2.wav"));
     ASSERT_TRUE(host.select(2, "x_3.wav"));

@@ -2,6 +2,7 @@
 
 #include "ManageTestSupport.h"
 #include "manage/LibraryCommands.h"
+#include "player/PlayerModel.h"
 #include "sound/AudioDevice.h"
 #include "sound/DX7Sound.h"
 
@@ -10,8 +11,9 @@
 
 namespace ManageTest {
 
-// A sound directory in a temporary directory, the host with its lists, the real engine over
-// the offline device (channels preloaded), the commands under test, and a private trash.
+// A sound directory in a temporary directory, the window stand-in with its lists, the real
+// player model and engine over the offline device (channels preloaded), the commands under
+// test, and a private trash.
 class ManageFixture : public ::testing::Test
 {
 protected:
@@ -65,19 +67,19 @@ protected:
     // Fills the lists as the main window would and forgets that refresh.
     void refresh()
     {
-        host.refreshPhraseLists();
+        model.refreshLists();
         host.refreshes = 0;
     }
-    // Plays channel `c` through the engine as the player does, with its flag and buttons.
+    // Starts column `c` on the clip its channel holds, as the player does, with its flag and
+    // buttons.
     void play(int c)
     {
-        ASSERT_TRUE(engine.PlayChannel(qint16(c), 1));
+        model.playHeld(c);
         engine.flush();
-        host.playingFlags.at(size_t(c)) = true;
-        host.playButtons.at(size_t(c)) = true;
-        host.syncButton = true;
+        ASSERT_TRUE(enginePlays(c));
         host.syncSets = 0;
     }
+    bool flagged(int c) const { return model.playing(c); }
     bool enginePlays(int c) const { return engine.status(qint16(c)).playing; }
 
     void expectRefreshedAndUnselected()
@@ -90,9 +92,10 @@ protected:
     QTemporaryDir clipDir;
     QTemporaryDir dataHome;
     Commands::ProgramValues values;
-    FakeHost host { values };
+    FakeHost host;
     DX7Sound::Engine engine { [] { return std::make_unique<DX7Sound::OfflineDevice>(); } };
-    LibraryCommands commands { host, values, engine };
+    PlayerModel model { host, values, engine };
+    LibraryCommands commands { model, values, &host.window };
 
 private:
     QByteArray m_savedDataHome;

@@ -1,16 +1,16 @@
 #pragma once
 
-// Shared pieces of the library-management tests: a main-window stand-in behind the host
-// interface (three real list widgets filled from the real phrase directory listing), a
-// responder for modal message boxes, and small file helpers.
+// Shared pieces of the library-management tests: a main-window stand-in behind the player's
+// view interface (three real list widgets; the real player model fills them and serves the
+// commands' intents), a responder for modal message boxes, and small file helpers.
 
 #include "app/Commands.h"
-#include "library/PhraseLibrary.h"
-#include "library/PhraseListHost.h"
+#include "player/PlayerView.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPointer>
@@ -20,15 +20,15 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace ManageTest {
 
-class FakeHost : public PhraseListHost
+class FakeHost : public PlayerView
 {
 public:
-    explicit FakeHost(Commands::ProgramValues& values)
-        : m_values(values)
+    FakeHost()
     {
         auto* layout = new QVBoxLayout(&window);
         for (auto& list : lists) {
@@ -50,32 +50,46 @@ public:
             out << w->item(r)->text();
         return out;
     }
-    qint16 currentListIndex() const override { return current; }
-    bool playing(int column) const override { return playingFlags.at(size_t(column)); }
-    void setPlaying(int column, bool on) override { playingFlags.at(size_t(column)) = on; }
+    int selectedRow(int list) const override
+    {
+        const QListWidget* w = lists.at(size_t(list));
+        const auto items = w->selectedItems();
+        return items.isEmpty() ? -1 : w->row(items.first());
+    }
+    int rowCount(int list) const override { return lists.at(size_t(list))->count(); }
+    void selectRow(int list, int row) override
+    {
+        lists.at(size_t(list))->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+    }
+    void clearLists() override
+    {
+        ++refreshes;
+        for (auto* list : lists)
+            list->clear();
+    }
+    void fillLists(const std::array<QStringList, 3>& columns) override
+    {
+        for (size_t l = 0; l < 3; ++l)
+            lists.at(l)->addItems(columns.at(l));
+    }
+    qint16 level(int column) const override { return levels.at(size_t(column)); }
+    void setLevel(int column, qint16 value) override { levels.at(size_t(column)) = value; }
+    qint16 pan(int column) const override { return pans.at(size_t(column)); }
+    void setPan(int column, qint16 value) override { pans.at(size_t(column)) = value; }
+    bool muted(int column) const override { return mutes.at(size_t(column)); }
+    void setMuted(int column, bool down) override { mutes.at(size_t(column)) = down; }
     void setPlayButton(int column, bool down) override
     {
         playButtons.at(size_t(column)) = down;
         if (onPlayButton)
             onPlayButton(column);
     }
-    void setSyncButton(bool down) override
+    void setSyncLamp(bool lit) override
     {
-        syncButton = down;
+        syncButton = lit;
         ++syncSets;
     }
-    void refreshPhraseLists() override
-    {
-        ++refreshes;
-        directory.setPath(m_values.WAVpath);
-        for (auto* list : lists)
-            list->clear();
-        QCoreApplication::processEvents();
-        const auto columns = Commands::SplitIntoColumns(directory.names(), m_values.ShowEnding);
-        for (size_t l = 0; l < 3; ++l)
-            lists.at(l)->addItems(columns.at(l));
-    }
-    QWidget* hostWindow() override { return &window; }
+    void showPopup() override { }
     bool unloaded() const override { return closed; }
 
     // Selects the row of `list` whose text is `entry`; false when there is none.
@@ -100,18 +114,15 @@ public:
 
     QWidget window;
     std::array<QListWidget*, 3> lists {};
-    Commands::PhraseDirectory directory;
-    qint16 current = 0;
-    std::array<bool, 3> playingFlags {};
+    std::array<qint16, 3> levels { 80, 80, 80 };
+    std::array<qint16, 3> pans { 50, 50, 50 };
+    std::array<bool, 3> mutes {};
     std::array<bool, 3> playButtons {};
     bool syncButton = false;
     int syncSets = 0;
     int refreshes = 0;
     bool closed = false; // the main window has closed: the program is ending
     std::function<void(int)> onPlayButton;
-
-private:
-    Commands::ProgramValues& m_values;
 };
 
 // What a modal box showed before it was answered.
@@ -205,6 +216,14 @@ private:
     QPointer<QMessageBox> m_last;
     QTimer m_timer;
 };
+
+// A dialog's caption found by its object name (failing the test when there is none).
+inline QLabel* caption(QWidget* dialog, const char* name)
+{
+    auto* label = dialog->findChild<QLabel*>(QLatin1String(name));
+    EXPECT_NE(label, nullptr) << name;
+    return label;
+}
 
 // The widgets that Tab visits after `from`, in order, up to `count` of them.
 inline QList<QWidget*> tabChain(QWidget* from, int count)

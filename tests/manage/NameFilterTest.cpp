@@ -1,6 +1,6 @@
 #include "ManageTestSupport.h"
-#include "controls/NameEdit.h"
 #include "app/Notices.h"
+#include "controls/NameEdit.h"
 
 #include <QClipboard>
 #include <QKeyEvent>

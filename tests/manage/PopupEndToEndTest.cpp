@@ -1,13 +1,14 @@
 // The popup's library commands on the whole program: the real main window, its lists and
 // popup, the engine over the offline device, real files and a private trash.
 #include "ManageTestSupport.h"
+#include "controls/NameEdit.h"
 #include "controls/StripButton.h"
 #include "e2e/PlayerFixture.h"
 #include "manage/LibraryCommands.h"
-#include "controls/NameEdit.h"
 #include "manage/frmRenSet.h"
 #include "manage/frmRename.h"
 #include "player/Form1.h"
+#include "player/Form1Parts.h"
 #include "player/PhraseList.h"
 
 #include <QLabel>
@@ -44,8 +45,8 @@ protected:
     {
         pressRow(list, entry, Qt::RightButton);
         settle();
-        ASSERT_TRUE(form().mnuPop->isVisible());
-        form().mnuPop->close();
+        ASSERT_TRUE(ui().mnuPop->isVisible());
+        ui().mnuPop->close();
         action->trigger();
     }
     QStringList soundFiles() const { return ManageTest::listing(QFileInfo(soundPath("x")).path()); }
@@ -69,9 +70,9 @@ TEST_F(PopupCommands, RenamePhraseSetStopsPlaybackAndMovesTheSet)
     start();
     pressRow(0, QStringLiteral("talk_1"));
     settle();
-    ASSERT_EQ(form().Playing, (std::array<bool, 3> { true, true, true }));
+    ASSERT_EQ(playingFlags(), (std::array<bool, 3> { true, true, true }));
 
-    popup(0, QStringLiteral("talk_1"), form().mnuRenameSet);
+    popup(0, QStringLiteral("talk_1"), ui().mnuRenameSet);
     frmRenSet* dialog = form().libraryCommands().renameSetDialog();
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(dialog->isVisible());
@@ -82,10 +83,10 @@ TEST_F(PopupCommands, RenamePhraseSetStopsPlaybackAndMovesTheSet)
 
     EXPECT_EQ(form().libraryCommands().renameSetDialog(), nullptr);
     EXPECT_EQ(soundFiles(), (QStringList { "chat.ini", "chat_1.wav", "chat_2.wav", "chat_3.wav" }));
-    EXPECT_EQ(form().Playing, (std::array<bool, 3> {}));
+    EXPECT_EQ(playingFlags(), (std::array<bool, 3> {}));
     for (int c = 0; c < 3; ++c) {
         EXPECT_FALSE(engine().status(qint16(c)).playing) << c;
-        EXPECT_FALSE(form().playButton(c)->Value()) << c;
+        EXPECT_FALSE(ui().playButton(c)->Value()) << c;
     }
     EXPECT_EQ(entries(0), QStringList { "chat_1" });
     EXPECT_TRUE(nothingSelected());
@@ -96,18 +97,18 @@ TEST_F(PopupCommands, RenamePhraseFromTheSecondListKeepsTheSettingsFile)
     start();
     pressRow(1, QStringLiteral("talk_2"));
     settle();
-    popup(1, QStringLiteral("talk_2"), form().mnuRename);
+    popup(1, QStringLiteral("talk_2"), ui().mnuRename);
     frmRename* dialog = form().libraryCommands().renameDialog();
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(dialog->lblOldName->text(), QStringLiteral("talk_2.wav"));
+    EXPECT_EQ(dialog->oldNameLabel->text(), QStringLiteral("talk_2.wav"));
     QTest::keyClicks(dialog->txtNewName, QStringLiteral("echo.2_2"));
     QTest::keyClick(dialog->txtNewName, Qt::Key_Enter);
     settle();
     EXPECT_EQ(
         soundFiles(), (QStringList { "echo2_2.wav", "talk.ini", "talk_1.wav", "talk_3.wav" }));
-    EXPECT_FALSE(form().Playing[1]);
+    EXPECT_FALSE(playingFlags()[1]);
     EXPECT_FALSE(engine().status(1).playing);
-    EXPECT_TRUE(form().Playing[0]);
+    EXPECT_TRUE(playingFlags()[0]);
     EXPECT_TRUE(engine().status(0).playing);
     EXPECT_TRUE(nothingSelected());
 }
@@ -118,13 +119,13 @@ TEST_F(PopupCommands, DeletePhraseLeavesPlaybackAlone)
     pressRow(1, QStringLiteral("talk_2"));
     settle();
     ManageTest::ModalAnswerer yes(QMessageBox::Yes);
-    popup(1, QStringLiteral("talk_2"), form().mnuDel);
+    popup(1, QStringLiteral("talk_2"), ui().mnuDel);
     settle();
     EXPECT_EQ(yes.seen.text, QStringLiteral("Really delete phrase 'talk_2.wav' ?"));
     EXPECT_EQ(yes.seen.parent, &form());
     EXPECT_EQ(soundFiles(), (QStringList { "talk.ini", "talk_1.wav", "talk_3.wav" }));
     EXPECT_TRUE(QFile::exists(trashed("talk_2.wav")));
-    EXPECT_EQ(form().Playing, (std::array<bool, 3> { true, true, true }));
+    EXPECT_EQ(playingFlags(), (std::array<bool, 3> { true, true, true }));
     EXPECT_TRUE(engine().status(1).playing);
     EXPECT_TRUE(nothingSelected());
 }
@@ -135,13 +136,13 @@ TEST_F(PopupCommands, DeletePhraseSetKeepsTheSettingsFile)
     pressRow(2, QStringLiteral("talk_3"));
     settle();
     ManageTest::ModalAnswerer yes(QMessageBox::Yes);
-    popup(2, QStringLiteral("talk_3"), form().mnuDelSet);
+    popup(2, QStringLiteral("talk_3"), ui().mnuDelSet);
     settle();
     EXPECT_EQ(yes.seen.text,
         QStringLiteral(
             "Really delete following phrases: \r\ntalk_1.wav, talk_2.wav, talk_3.wav ?"));
     EXPECT_EQ(soundFiles(), QStringList { "talk.ini" });
-    EXPECT_EQ(form().Playing, (std::array<bool, 3> {}));
+    EXPECT_EQ(playingFlags(), (std::array<bool, 3> {}));
     EXPECT_FALSE(engine().status(2).playing);
     EXPECT_TRUE(nothingSelected());
 }

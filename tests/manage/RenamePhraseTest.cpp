@@ -16,7 +16,7 @@ protected:
     // Opens the dialog from list `list` with `entry` selected ("" selects nothing).
     frmRename* open(int list, const QString& entry)
     {
-        host.current = qint16(list);
+        model.setCurrentListIndex(qint16(list));
         if (!entry.isEmpty()) {
             EXPECT_TRUE(host.select(list, entry)) << entry.toStdString();
         }
@@ -27,7 +27,7 @@ protected:
     {
         ASSERT_NE(dialog, nullptr);
         dialog->txtNewName->setText(newName);
-        dialog->Command2->click();
+        dialog->renameButton->click();
         flushDeletes();
         EXPECT_EQ(commands.renameDialog(), nullptr);
     }
@@ -66,11 +66,11 @@ TEST_F(RenamePhraseTest, UnchangedProposalLeavesEverything)
     refresh();
     frmRename* dialog = open(0, "intro_1.wav");
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(dialog->lblOldName->text(), QStringLiteral("intro_1.wav"));
+    EXPECT_EQ(dialog->oldNameLabel->text(), QStringLiteral("intro_1.wav"));
     EXPECT_EQ(dialog->txtNewName->text(), QStringLiteral("intro_1"));
     EXPECT_EQ(dialog->txtNewName->selectedText(), QStringLiteral("intro_1"));
     EXPECT_EQ(dialog->txtNewName->selectionStart(), 0);
-    dialog->Command2->click();
+    dialog->renameButton->click();
     flushDeletes();
     EXPECT_EQ(commands.renameDialog(), nullptr);
     EXPECT_EQ(files(), (QStringList { "intro.ini", "intro_1.wav" }));
@@ -96,7 +96,7 @@ TEST_F(RenamePhraseTest, HiddenExtensionShowsTheFileName)
     refresh();
     frmRename* dialog = open(0, "intro_1");
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(dialog->lblOldName->text(), QStringLiteral("intro_1.wav"));
+    EXPECT_EQ(dialog->oldNameLabel->text(), QStringLiteral("intro_1.wav"));
     EXPECT_EQ(dialog->txtNewName->text(), QStringLiteral("intro_1"));
     rename(dialog, "tune_1");
     EXPECT_EQ(files(), (QStringList { "tune.ini", "tune_1.wav" }));
@@ -109,7 +109,7 @@ TEST_F(RenamePhraseTest, UpperCaseExtensionBecomesLowerCase)
     refresh();
     frmRename* dialog = open(0, "A_1.WAV");
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(dialog->lblOldName->text(), QStringLiteral("A_1.WAV"));
+    EXPECT_EQ(dialog->oldNameLabel->text(), QStringLiteral("A_1.WAV"));
     EXPECT_EQ(dialog->txtNewName->text(), QStringLiteral("A_1"));
     rename(dialog, "A_1");
     EXPECT_EQ(files(), (QStringList { "A.ini", "A_1.wav" }));
@@ -124,7 +124,7 @@ TEST_F(RenamePhraseTest, NothingSelectedRenamesNothing)
     refresh();
     frmRename* dialog = open(0, QString());
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(dialog->lblOldName->text(), QStringLiteral(".wav"));
+    EXPECT_EQ(dialog->oldNameLabel->text(), QStringLiteral(".wav"));
     EXPECT_EQ(dialog->txtNewName->text(), QString());
     rename(dialog, "new");
     EXPECT_EQ(files(), (QStringList { ".wav", "intro.ini", "intro_1.wav" }));
@@ -182,7 +182,7 @@ TEST_F(RenamePhraseTest, PlayingChannelOfTheListStopsAndSyncFollowsTheOthers)
     play(1);
     rename(open(1, "x_2.wav"), "z_2");
     EXPECT_FALSE(enginePlays(1));
-    EXPECT_FALSE(host.playingFlags[1]);
+    EXPECT_FALSE(flagged(1));
     EXPECT_FALSE(host.playButtons[1]);
     EXPECT_FALSE(host.syncButton);
     EXPECT_EQ(files(), (QStringList { "y_2.wav", "z_2.wav" }));
@@ -193,7 +193,7 @@ TEST_F(RenamePhraseTest, PlayingChannelOfTheListStopsAndSyncFollowsTheOthers)
     rename(open(1, "y_2.wav"), "w_2");
     EXPECT_FALSE(enginePlays(1));
     EXPECT_TRUE(enginePlays(0));
-    EXPECT_TRUE(host.playingFlags[0]);
+    EXPECT_TRUE(flagged(0));
     EXPECT_TRUE(host.playButtons[0]);
     EXPECT_TRUE(host.syncButton);
     EXPECT_EQ(host.syncSets, 0);
@@ -201,7 +201,7 @@ TEST_F(RenamePhraseTest, PlayingChannelOfTheListStopsAndSyncFollowsTheOthers)
     // A channel of another list is not stopped.
     rename(open(1, "w_2.wav"), "v_2");
     EXPECT_TRUE(enginePlays(0));
-    EXPECT_TRUE(host.playingFlags[0]);
+    EXPECT_TRUE(flagged(0));
     expectRefreshedAndUnselected();
 }
 
@@ -215,14 +215,14 @@ TEST_F(RenamePhraseTest, TargetCreatedWhileEventsRunIsNotReplaced)
     // Queued work that runs inside the command's event processing creates the target.
     QTimer::singleShot(0, [this] { add("late_2.wav"); });
     dialog->txtNewName->setText("late_2");
-    dialog->Command2->click();
+    dialog->renameButton->click();
     EXPECT_TRUE(holds("late_2.wav", "late_2.wav"));
     EXPECT_TRUE(holds("x_2.wav", "x_2.wav"));
     flushDeletes();
 
     // Created after the events ran, right before the rename.
-    host.onPlayButton = [this](int) { add("later_2.wav"); };
     play(1);
+    host.onPlayButton = [this](int) { add("later_2.wav"); };
     rename(open(1, "x_2.wav"), "later_2");
     EXPECT_TRUE(holds("later_2.wav", "later_2.wav"));
     EXPECT_TRUE(holds("x_2.wav", "x_2.wav"));
@@ -253,7 +253,7 @@ TEST_F(RenamePhraseTest, CancelChangesNothing)
     frmRename* dialog = open(0, "a_1.wav");
     ASSERT_NE(dialog, nullptr);
     dialog->txtNewName->setText("b_1");
-    dialog->Command1->click();
+    dialog->cancelButton->click();
     flushDeletes();
     EXPECT_EQ(commands.renameDialog(), nullptr);
     EXPECT_EQ(files(), (QStringList { "a.ini", "a_1.wav" }));
@@ -270,7 +270,7 @@ TEST_F(RenamePhraseTest, SecondCommandReusesTheOpenDialog)
     first->txtNewName->setText("typed");
     frmRename* second = open(1, "b_2.wav");
     EXPECT_EQ(first, second);
-    EXPECT_EQ(second->lblOldName->text(), QStringLiteral("b_2.wav"));
+    EXPECT_EQ(second->oldNameLabel->text(), QStringLiteral("b_2.wav"));
     EXPECT_EQ(second->txtNewName->text(), QStringLiteral("b_2"));
     EXPECT_EQ(second->txtNewName->selectedText(), QStringLiteral("b_2"));
     rename(second, "c_2");
@@ -292,26 +292,28 @@ TEST_F(RenamePhraseTest, DialogLayout)
     EXPECT_FALSE(d->isModal());
     EXPECT_TRUE(d->testAttribute(Qt::WA_DeleteOnClose));
     EXPECT_EQ(d->size(), QSize(372, 103));
-    EXPECT_EQ(d->Label1[0]->geometry(), QRect(4, 8, 57, 17));
-    EXPECT_EQ(d->lblOldName->geometry(), QRect(68, 8, 309, 17));
-    EXPECT_EQ(d->Label1[1]->geometry(), QRect(4, 32, 57, 17));
+    EXPECT_EQ(caption(d, "oldNameCaption")->geometry(), QRect(4, 8, 57, 17));
+    EXPECT_EQ(d->oldNameLabel->geometry(), QRect(68, 8, 309, 17));
+    EXPECT_EQ(caption(d, "newNameCaption")->geometry(), QRect(4, 32, 57, 17));
     EXPECT_EQ(d->txtNewName->geometry(), QRect(64, 29, 265, 21));
-    EXPECT_EQ(d->Label1[2]->geometry(), QRect(332, 32, 57, 17));
-    EXPECT_EQ(d->Command1->geometry(), QRect(8, 64, 173, 33));
-    EXPECT_EQ(d->Command2->geometry(), QRect(192, 64, 173, 33));
-    EXPECT_EQ(d->Label1[1]->text(), QStringLiteral("New name:"));
-    EXPECT_EQ(d->Label1[2]->text(), QStringLiteral(".wav"));
-    EXPECT_EQ(d->Command1->text(), QStringLiteral("Cancel"));
-    EXPECT_EQ(d->Command2->text(), QStringLiteral("Rename"));
-    for (QWidget* w : { static_cast<QWidget*>(d->lblOldName), static_cast<QWidget*>(d->txtNewName),
-             static_cast<QWidget*>(d->Label1[2]), static_cast<QWidget*>(d->Command2) }) {
+    EXPECT_EQ(caption(d, "extensionCaption")->geometry(), QRect(332, 32, 57, 17));
+    EXPECT_EQ(d->cancelButton->geometry(), QRect(8, 64, 173, 33));
+    EXPECT_EQ(d->renameButton->geometry(), QRect(192, 64, 173, 33));
+    EXPECT_EQ(caption(d, "newNameCaption")->text(), QStringLiteral("New name:"));
+    EXPECT_EQ(caption(d, "extensionCaption")->text(), QStringLiteral(".wav"));
+    EXPECT_EQ(d->cancelButton->text(), QStringLiteral("Cancel"));
+    EXPECT_EQ(d->renameButton->text(), QStringLiteral("Rename"));
+    for (QWidget* w :
+        { static_cast<QWidget*>(d->oldNameLabel), static_cast<QWidget*>(d->txtNewName),
+            static_cast<QWidget*>(caption(d, "extensionCaption")),
+            static_cast<QWidget*>(d->renameButton) }) {
         EXPECT_TRUE(w->font().bold());
         EXPECT_EQ(w->font().pixelSize(), 11);
     }
-    EXPECT_FALSE(d->Label1[0]->font().bold());
-    EXPECT_FALSE(d->Command1->font().bold());
-    EXPECT_EQ(d->Command1->font().pixelSize(), 11);
-    EXPECT_EQ(tabChain(d->txtNewName, 2), (QList<QWidget*> { d->Command1, d->Command2 }));
+    EXPECT_FALSE(caption(d, "oldNameCaption")->font().bold());
+    EXPECT_FALSE(d->cancelButton->font().bold());
+    EXPECT_EQ(d->cancelButton->font().pixelSize(), 11);
+    EXPECT_EQ(tabChain(d->txtNewName, 2), (QList<QWidget*> { d->cancelButton, d->renameButton }));
     d->close();
     flushDeletes();
 }
@@ -326,8 +328,8 @@ TEST_F(RenamePhraseTest, EnterPressesTheFocusedButtonOfBothRenameDialogs)
     ASSERT_NE(dialog, nullptr);
     EXPECT_FALSE(dialog->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(dialog->windowFlags() & Qt::WindowCloseButtonHint);
-    dialog->Command1->setFocus();
-    QTest::keyClick(dialog->Command1, Qt::Key_Return);
+    dialog->cancelButton->setFocus();
+    QTest::keyClick(dialog->cancelButton, Qt::Key_Return);
     flushDeletes();
     EXPECT_EQ(commands.renameDialog(), nullptr);
     EXPECT_TRUE(holds("intro_2.wav", "intro_2.wav"));
@@ -335,8 +337,8 @@ TEST_F(RenamePhraseTest, EnterPressesTheFocusedButtonOfBothRenameDialogs)
     dialog = open(1, "intro_2.wav");
     ASSERT_NE(dialog, nullptr);
     dialog->txtNewName->setText(QStringLiteral("outro_2"));
-    dialog->Command2->setFocus();
-    QTest::keyClick(dialog->Command2, Qt::Key_Enter);
+    dialog->renameButton->setFocus();
+    QTest::keyClick(dialog->renameButton, Qt::Key_Enter);
     flushDeletes();
     EXPECT_EQ(commands.renameDialog(), nullptr);
     EXPECT_TRUE(holds("outro_2.wav", "intro_2.wav"));
@@ -350,8 +352,8 @@ TEST_F(RenamePhraseTest, EnterPressesTheFocusedButtonOfBothRenameDialogs)
     ASSERT_NE(set, nullptr);
     EXPECT_FALSE(set->windowFlags() & Qt::WindowMaximizeButtonHint);
     set->txtNewName->setText(QStringLiteral("chat"));
-    set->Command2->setFocus();
-    QTest::keyClick(set->Command2, Qt::Key_Return);
+    set->renameButton->setFocus();
+    QTest::keyClick(set->renameButton, Qt::Key_Return);
     flushDeletes();
     EXPECT_EQ(commands.renameSetDialog(), nullptr);
     EXPECT_EQ(files(), (QStringList { "chat_1.wav", "chat_2.wav", "chat_3.wav" }));

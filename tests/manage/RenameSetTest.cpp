@@ -15,7 +15,7 @@ class RenameSetTest : public ManageFixture
 protected:
     frmRenSet* open(const QString& e1, const QString& e2, const QString& e3)
     {
-        host.current = 0;
+        model.setCurrentListIndex(0);
         EXPECT_TRUE(host.select(0, e1));
         EXPECT_TRUE(host.select(1, e2));
         EXPECT_TRUE(host.select(2, e3));
@@ -26,7 +26,7 @@ protected:
     {
         ASSERT_NE(dialog, nullptr);
         dialog->txtNewName->setText(newName);
-        dialog->Command2->click();
+        dialog->renameButton->click();
         flushDeletes();
         EXPECT_EQ(commands.renameSetDialog(), nullptr);
     }
@@ -97,14 +97,6 @@ TEST_F(RenameSetTest, SettingsFileStaysWhenTheFirstPhraseCannotMove)
 
 TEST_F(RenameSetTest, Proposals)
 {
-    EXPECT_EQ(frmRenSet::ProposeSetName("song_1.wav"), QStringLiteral("song"));
-    EXPECT_EQ(frmRenSet::ProposeSetName("x_1_2.wav"), QStringLiteral("x_1"));
-    EXPECT_EQ(frmRenSet::ProposeSetName("x_3_2_1.WAV"), QStringLiteral("x"));
-    EXPECT_EQ(frmRenSet::ProposeSetName("y_2_1"), QStringLiteral("y"));
-    EXPECT_EQ(frmRenSet::ProposeSetName("y_1_3"), QStringLiteral("y_1"));
-    EXPECT_EQ(frmRenSet::ProposeSetName("Default.wav"), QStringLiteral("Default"));
-    EXPECT_EQ(frmRenSet::ProposeSetName(".wav"), QString());
-
     addAll({ "x_1_2.wav", "y_2.wav", "z_3.wav" });
     refresh();
     frmRenSet* dialog = open("x_1_2.wav", "y_2.wav", "z_3.wav");
@@ -115,33 +107,21 @@ TEST_F(RenameSetTest, Proposals)
 
 TEST_F(RenameSetTest, DropDownNames)
 {
-    EXPECT_EQ(frmRenSet::SetNamesFromEntries({ "Lesson01_1.wav", "Lesson02_1.wav" }),
-        (QStringList { "Lesson02" }));
-    EXPECT_EQ(
-        frmRenSet::SetNamesFromEntries({ "abc_1.wav", "Default.wav" }), (QStringList { "Defau" }));
-    // Only neighbours are compared; the prefix moves on even when a name is not offered.
-    EXPECT_EQ(frmRenSet::SetNamesFromEntries({ "Alpha12_1.wav", "abc_1.wav", "Alpha12x_1.wav" }),
-        (QStringList { "Alpha12x", "Alpha12" }));
-    EXPECT_EQ(frmRenSet::SetNamesFromEntries({ "Lesson01_1", "Lesson02_1", "x", "" }),
-        (QStringList { "Lesson02" }));
-    EXPECT_EQ(frmRenSet::SetNamesFromEntries({ "abcd.WAV", "ab" }), QStringList {});
-    EXPECT_EQ(frmRenSet::SetNamesFromEntries({ "abcdef", "abcdeX" }), QStringList { "abcd" });
-
     addAll({ "abc_1.wav", "Default.wav", "Lesson01_1.wav", "Lesson02_1.wav", "song_1.wav" });
     refresh();
     frmRenSet* dialog = open("song_1.wav", "Default.wav", "Default.wav");
     ASSERT_NE(dialog, nullptr);
-    EXPECT_TRUE(dialog->Combo1->isEditable());
-    EXPECT_EQ(dialog->Combo1->currentText(), QString());
+    EXPECT_TRUE(dialog->setNameChoice->isEditable());
+    EXPECT_EQ(dialog->setNameChoice->currentText(), QString());
     QStringList items;
-    for (int k = 0; k < dialog->Combo1->count(); ++k)
-        items << dialog->Combo1->itemText(k);
+    for (int k = 0; k < dialog->setNameChoice->count(); ++k)
+        items << dialog->setNameChoice->itemText(k);
     EXPECT_EQ(items, (QStringList { "Defau", "Lesson02", "song" }));
-    EXPECT_EQ(dialog->List1, (QStringList { "song", "Lesson02", "Defau" }));
+    EXPECT_EQ(dialog->setNames, (QStringList { "song", "Lesson02", "Defau" }));
 
     // Choosing an entry puts it into the name box with the caret at its end.
-    dialog->Combo1->setCurrentIndex(1);
-    emit dialog->Combo1->activated(1);
+    dialog->setNameChoice->setCurrentIndex(1);
+    emit dialog->setNameChoice->activated(1);
     EXPECT_EQ(dialog->txtNewName->text(), QStringLiteral("Lesson02"));
     EXPECT_FALSE(dialog->txtNewName->hasSelectedText());
     EXPECT_EQ(dialog->txtNewName->cursorPosition(), 8);
@@ -152,7 +132,7 @@ TEST_F(RenameSetTest, DropDownNames)
     frmRenSet* again = open("zzzz_1.wav", "Default.wav", "Default.wav");
     EXPECT_EQ(again, dialog);
     EXPECT_EQ(again->txtNewName->text(), QStringLiteral("zzzz"));
-    EXPECT_EQ(again->Combo1->count(), 3);
+    EXPECT_EQ(again->setNameChoice->count(), 3);
     again->close();
 }
 
@@ -184,7 +164,7 @@ TEST_F(RenameSetTest, EveryPlayingChannelStops)
     rename(open("a_1.wav", "a_2.wav", "a_3.wav"), "b");
     for (int c = 0; c < 3; ++c) {
         EXPECT_FALSE(enginePlays(c)) << c;
-        EXPECT_FALSE(host.playingFlags[size_t(c)]) << c;
+        EXPECT_FALSE(flagged(c)) << c;
         EXPECT_FALSE(host.playButtons[size_t(c)]) << c;
     }
     EXPECT_TRUE(engine.status(0).Loaded);
@@ -247,21 +227,21 @@ TEST_F(RenameSetTest, DialogLayout)
     EXPECT_TRUE(d->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_FALSE(d->isModal());
     EXPECT_EQ(d->size(), QSize(335, 98));
-    EXPECT_EQ(d->Label1[1]->geometry(), QRect(4, 9, 57, 17));
+    EXPECT_EQ(caption(d, "setNameCaption")->geometry(), QRect(4, 9, 57, 17));
     EXPECT_EQ(d->txtNewName->geometry(), QRect(72, 5, 257, 21));
-    EXPECT_EQ(d->Label1[0]->geometry(), QRect(4, 35, 77, 17));
-    EXPECT_EQ(d->Combo1->geometry(), QRect(72, 32, 257, 21));
-    EXPECT_EQ(d->Command1->geometry(), QRect(8, 60, 157, 33));
-    EXPECT_EQ(d->Command2->geometry(), QRect(172, 60, 157, 33));
-    EXPECT_EQ(d->Label1[0]->text(), QStringLiteral("Choose name:"));
-    EXPECT_EQ(d->Label1[1]->text(), QStringLiteral("Set name:"));
+    EXPECT_EQ(caption(d, "chooseNameCaption")->geometry(), QRect(4, 35, 77, 17));
+    EXPECT_EQ(d->setNameChoice->geometry(), QRect(72, 32, 257, 21));
+    EXPECT_EQ(d->cancelButton->geometry(), QRect(8, 60, 157, 33));
+    EXPECT_EQ(d->renameButton->geometry(), QRect(172, 60, 157, 33));
+    EXPECT_EQ(caption(d, "chooseNameCaption")->text(), QStringLiteral("Choose name:"));
+    EXPECT_EQ(caption(d, "setNameCaption")->text(), QStringLiteral("Set name:"));
     EXPECT_TRUE(d->txtNewName->font().bold());
-    EXPECT_TRUE(d->Command2->font().bold());
-    EXPECT_FALSE(d->Command1->font().bold());
-    EXPECT_FALSE(d->Combo1->font().bold());
-    EXPECT_EQ(
-        tabChain(d->txtNewName, 3), (QList<QWidget*> { d->Command1, d->Command2, d->Combo1 }));
-    d->Command1->click();
+    EXPECT_TRUE(d->renameButton->font().bold());
+    EXPECT_FALSE(d->cancelButton->font().bold());
+    EXPECT_FALSE(d->setNameChoice->font().bold());
+    EXPECT_EQ(tabChain(d->txtNewName, 3),
+        (QList<QWidget*> { d->cancelButton, d->renameButton, d->setNameChoice }));
+    d->cancelButton->click();
     flushDeletes();
     EXPECT_EQ(commands.renameSetDialog(), nullptr);
     EXPECT_EQ(host.refreshes, 0);

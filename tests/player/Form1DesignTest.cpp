@@ -2,6 +2,8 @@
 // accessible names, on a window as it is right after it was created.
 
 #include "player/Form1.h"
+#include "player/Form1Parts.h"
+#include "player/PlayerModel.h"
 
 #include "app/Placement.h"
 #include "controls/StripButton.h"
@@ -73,22 +75,22 @@ TEST_F(Form1Design, ClientAreaIsFixedBlackAndBelowTheMenuBar)
 
 TEST_F(Form1Design, PanelsAndCaptionsStandWhereTheDesignPutsThem)
 {
-    EXPECT_EQ(form->Picture1->parentWidget(), form->centralWidget());
-    EXPECT_EQ(form->Picture1->geometry(), QRect(16, 16, 685, 501));
+    EXPECT_EQ(ui(*form).panel->parentWidget(), form->centralWidget());
+    EXPECT_EQ(ui(*form).panel->geometry(), QRect(16, 16, 685, 501));
     // Form_Load's colours.
-    EXPECT_EQ(colour(form->Picture1, QPalette::Window), QColor(200, 50, 80));
-    EXPECT_TRUE(form->Picture1->autoFillBackground());
+    EXPECT_EQ(colour(ui(*form).panel, QPalette::Window), QColor(200, 50, 80));
+    EXPECT_TRUE(ui(*form).panel->autoFillBackground());
 
     const int left[3] = { 16, 236, 456 };
     for (int c = 0; c < 3; ++c) {
         SCOPED_TRACE(c);
-        const QWidget* header = form->Picture2[c];
-        EXPECT_EQ(header->parentWidget(), form->Picture1);
+        const QWidget* header = ui(*form).header[c];
+        EXPECT_EQ(header->parentWidget(), ui(*form).panel);
         EXPECT_EQ(header->geometry(), QRect(left[c], 8, 209, 29));
         EXPECT_EQ(colour(header, QPalette::Window), QColor(224, 224, 224));
         EXPECT_TRUE(header->autoFillBackground());
 
-        const QLabel* caption = form->Label2[c];
+        const QLabel* caption = ui(*form).headerCaption[c];
         EXPECT_EQ(caption->parentWidget(), header);
         EXPECT_EQ(caption->geometry(), QRect(0, 0, 213, 29));
         EXPECT_EQ(caption->text(), QStringLiteral("P H R A S E   %1").arg(c + 1));
@@ -108,23 +110,23 @@ TEST_F(Form1Design, SmallCaptionsFollowTheTableIncludingItsIrregularities)
         QRect geometry;
     };
     const Row rows[] = {
-        { form->lblVolume[0], "Level", { 15, 40, 53, 13 } },
-        { form->lblVolume[1], "Level", { 237, 40, 49, 13 } },
-        { form->lblVolume[2], "Level", { 455, 40, 53, 13 } },
-        { form->Label1[0], "Pan", { 83, 40, 33, 13 } },
-        { form->Label1[1], "Pan", { 303, 40, 33, 13 } },
-        { form->Label1[2], "Pan", { 519, 40, 41, 13 } },
-        { form->Label1[3], "Mute", { 140, 40, 33, 13 } },
-        { form->Label1[6], "Mute", { 360, 40, 33, 13 } },
-        { form->Label1[8], "Mute", { 580, 40, 33, 13 } },
-        { form->Label1[4], "Play", { 184, 40, 33, 13 } },
-        { form->Label1[5], "Play", { 404, 40, 33, 13 } },
-        { form->Label1[7], "Play", { 624, 40, 33, 13 } },
+        { ui(*form).levelCaption[0], "Level", { 15, 40, 53, 13 } },
+        { ui(*form).levelCaption[1], "Level", { 237, 40, 49, 13 } },
+        { ui(*form).levelCaption[2], "Level", { 455, 40, 53, 13 } },
+        { ui(*form).panCaption[0], "Pan", { 83, 40, 33, 13 } },
+        { ui(*form).panCaption[1], "Pan", { 303, 40, 33, 13 } },
+        { ui(*form).panCaption[2], "Pan", { 519, 40, 41, 13 } },
+        { ui(*form).muteCaption[0], "Mute", { 140, 40, 33, 13 } },
+        { ui(*form).muteCaption[1], "Mute", { 360, 40, 33, 13 } },
+        { ui(*form).muteCaption[2], "Mute", { 580, 40, 33, 13 } },
+        { ui(*form).playCaption[0], "Play", { 184, 40, 33, 13 } },
+        { ui(*form).playCaption[1], "Play", { 404, 40, 33, 13 } },
+        { ui(*form).playCaption[2], "Play", { 624, 40, 33, 13 } },
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.geometry.x());
         ASSERT_NE(row.label, nullptr);
-        EXPECT_EQ(row.label->parentWidget(), form->Picture1);
+        EXPECT_EQ(row.label->parentWidget(), ui(*form).panel);
         EXPECT_EQ(row.label->text(), QLatin1String(row.text));
         EXPECT_EQ(row.label->geometry(), row.geometry);
         EXPECT_TRUE(row.label->alignment() & Qt::AlignHCenter);
@@ -139,9 +141,9 @@ TEST_F(Form1Design, KnobsAndKeysCarryTheirDesignValues)
     for (int c = 0; c < 3; ++c) {
         SCOPED_TRACE(c);
         const int shift = 220 * c;
-        const animKnob* level = form->levelKnob(c);
-        const animKnob* pan = form->panKnob(c);
-        EXPECT_EQ(level->parentWidget(), form->Picture1);
+        const animKnob* level = ui(*form).levelKnob(c);
+        const animKnob* pan = ui(*form).panKnob(c);
+        EXPECT_EQ(level->parentWidget(), ui(*form).panel);
         EXPECT_EQ(level->geometry(), QRect(18 + shift, 52, 50, 50));
         EXPECT_EQ(level->Min(), 40);
         EXPECT_EQ(level->Max(), 100);
@@ -153,21 +155,21 @@ TEST_F(Form1Design, KnobsAndKeysCarryTheirDesignValues)
         EXPECT_EQ(pan->Value(), 50);
         EXPECT_EQ(pan->currentFrame(), 39);
 
-        EXPECT_EQ(form->muteButton(c)->geometry(), QRect(144 + shift, 64, 29, 20));
-        EXPECT_FALSE(form->muteButton(c)->Value());
-        EXPECT_EQ(form->playButton(c)->geometry(), QRect(188 + shift, 64, 29, 20));
-        EXPECT_FALSE(form->playButton(c)->Value());
-        EXPECT_FALSE(form->Playing[c]);
+        EXPECT_EQ(ui(*form).muteButton(c)->geometry(), QRect(144 + shift, 64, 29, 20));
+        EXPECT_FALSE(ui(*form).muteButton(c)->Value());
+        EXPECT_EQ(ui(*form).playButton(c)->geometry(), QRect(188 + shift, 64, 29, 20));
+        EXPECT_FALSE(ui(*form).playButton(c)->Value());
+        EXPECT_FALSE(form->model().playing(c));
     }
     // The named controls are the column helpers' controls.
-    EXPECT_EQ(form->animKnob3, form->levelKnob(1));
-    EXPECT_EQ(form->animKnob6, form->panKnob(2));
-    EXPECT_EQ(form->miniButton2, form->muteButton(1));
-    EXPECT_EQ(form->miniButtonGreen3, form->playButton(2));
+    EXPECT_EQ(ui(*form).animKnob3, ui(*form).levelKnob(1));
+    EXPECT_EQ(ui(*form).animKnob6, ui(*form).panKnob(2));
+    EXPECT_EQ(ui(*form).miniButton2, ui(*form).muteButton(1));
+    EXPECT_EQ(ui(*form).miniButtonGreen3, ui(*form).playButton(2));
 
-    EXPECT_EQ(form->syncButton1->parentWidget(), form->centralWidget());
-    EXPECT_EQ(form->syncButton1->geometry(), QRect(16, 524, 685, 121));
-    EXPECT_FALSE(form->syncButton1->Value());
+    EXPECT_EQ(ui(*form).syncButton1->parentWidget(), form->centralWidget());
+    EXPECT_EQ(ui(*form).syncButton1->geometry(), QRect(16, 524, 685, 121));
+    EXPECT_FALSE(ui(*form).syncButton1->Value());
 }
 
 TEST_F(Form1Design, PhraseListsHaveTheirGeometryColoursAndOneSelectedRow)
@@ -175,8 +177,8 @@ TEST_F(Form1Design, PhraseListsHaveTheirGeometryColoursAndOneSelectedRow)
     const int left[3] = { 16, 236, 456 };
     for (int c = 0; c < 3; ++c) {
         SCOPED_TRACE(c);
-        const PhraseList* list = form->lstPhrase[c];
-        EXPECT_EQ(list->parentWidget(), form->Picture1);
+        const PhraseList* list = ui(*form).lstPhrase[c];
+        EXPECT_EQ(list->parentWidget(), ui(*form).panel);
         EXPECT_EQ(list->geometry(), QRect(left[c], 104, 209, 381));
         EXPECT_EQ(colour(list, QPalette::Base), QColor(64, 64, 64));
         EXPECT_EQ(colour(list, QPalette::Text), QColor(255, 255, 128));
@@ -190,33 +192,33 @@ TEST_F(Form1Design, MenusStandInTheirOrderWithTheDesignCheckMarks)
 {
     const QList<QAction*> bar = form->menuBar()->actions();
     ASSERT_EQ(bar.size(), 2);
-    EXPECT_EQ(bar[0], form->mnuOptions->menuAction());
+    EXPECT_EQ(bar[0], ui(*form).mnuOptions->menuAction());
     EXPECT_EQ(bar[0]->text(), QStringLiteral("Options"));
-    EXPECT_EQ(bar[1], form->mnuSave);
-    EXPECT_EQ(form->mnuSave->text(), QStringLiteral("Save Settings"));
-    EXPECT_EQ(form->mnuSave->menu(), nullptr);
+    EXPECT_EQ(bar[1], ui(*form).mnuSave);
+    EXPECT_EQ(ui(*form).mnuSave->text(), QStringLiteral("Save Settings"));
+    EXPECT_EQ(ui(*form).mnuSave->menu(), nullptr);
 
-    EXPECT_EQ(actionTexts(form->mnuOptions->actions()),
+    EXPECT_EQ(actionTexts(ui(*form).mnuOptions->actions()),
         (QStringList { "Settings...", "-", "Phrase Sync", "Auto Play", "Show Extension" }));
-    EXPECT_EQ(form->mnuOptions->actions()[0], form->mnuSettings);
-    EXPECT_EQ(form->mnuOptions->actions()[2], form->mnuSync);
-    EXPECT_EQ(form->mnuOptions->actions()[3], form->mnuAutoPlay);
-    EXPECT_EQ(form->mnuOptions->actions()[4], form->mnuEnding);
-    EXPECT_FALSE(form->mnuSettings->isCheckable());
-    for (const QAction* item : { form->mnuSync, form->mnuAutoPlay, form->mnuEnding })
+    EXPECT_EQ(ui(*form).mnuOptions->actions()[0], ui(*form).mnuSettings);
+    EXPECT_EQ(ui(*form).mnuOptions->actions()[2], ui(*form).mnuSync);
+    EXPECT_EQ(ui(*form).mnuOptions->actions()[3], ui(*form).mnuAutoPlay);
+    EXPECT_EQ(ui(*form).mnuOptions->actions()[4], ui(*form).mnuEnding);
+    EXPECT_FALSE(ui(*form).mnuSettings->isCheckable());
+    for (const QAction* item : { ui(*form).mnuSync, ui(*form).mnuAutoPlay, ui(*form).mnuEnding })
         EXPECT_TRUE(item->isCheckable()) << item->text().toStdString();
-    EXPECT_TRUE(form->mnuSync->isChecked());
-    EXPECT_TRUE(form->mnuAutoPlay->isChecked());
-    EXPECT_FALSE(form->mnuEnding->isChecked());
+    EXPECT_TRUE(ui(*form).mnuSync->isChecked());
+    EXPECT_TRUE(ui(*form).mnuAutoPlay->isChecked());
+    EXPECT_FALSE(ui(*form).mnuEnding->isChecked());
 
-    EXPECT_EQ(actionTexts(form->mnuPop->actions()),
+    EXPECT_EQ(actionTexts(ui(*form).mnuPop->actions()),
         (QStringList {
             "Rename Phrase", "Rename Phrase Set", "-", "Delete Phrase", "Delete Phrase Set" }));
-    EXPECT_EQ(form->mnuPop->actions()[0], form->mnuRename);
-    EXPECT_EQ(form->mnuPop->actions()[1], form->mnuRenameSet);
-    EXPECT_EQ(form->mnuPop->actions()[3], form->mnuDel);
-    EXPECT_EQ(form->mnuPop->actions()[4], form->mnuDelSet);
-    EXPECT_FALSE(bar.contains(form->mnuPop->menuAction()));
+    EXPECT_EQ(ui(*form).mnuPop->actions()[0], ui(*form).mnuRename);
+    EXPECT_EQ(ui(*form).mnuPop->actions()[1], ui(*form).mnuRenameSet);
+    EXPECT_EQ(ui(*form).mnuPop->actions()[3], ui(*form).mnuDel);
+    EXPECT_EQ(ui(*form).mnuPop->actions()[4], ui(*form).mnuDelSet);
+    EXPECT_FALSE(bar.contains(ui(*form).mnuPop->menuAction()));
 }
 
 TEST_F(Form1Design, CheckMarksMirrorFlagsOnlyWhenTheyAreExactlyOne)
@@ -237,9 +239,9 @@ TEST_F(Form1Design, CheckMarksMirrorFlagsOnlyWhenTheyAreExactlyOne)
         dir.values.AutoPlay = c.autoPlay;
         dir.values.PhraseSync = c.sync;
         form->applyOptionChecks();
-        EXPECT_EQ(form->mnuEnding->isChecked(), c.endingOn) << c.ending;
-        EXPECT_EQ(form->mnuAutoPlay->isChecked(), c.autoPlayOn) << c.autoPlay;
-        EXPECT_EQ(form->mnuSync->isChecked(), c.syncOn) << c.sync;
+        EXPECT_EQ(ui(*form).mnuEnding->isChecked(), c.endingOn) << c.ending;
+        EXPECT_EQ(ui(*form).mnuAutoPlay->isChecked(), c.autoPlayOn) << c.autoPlay;
+        EXPECT_EQ(ui(*form).mnuSync->isChecked(), c.syncOn) << c.sync;
     }
 }
 
@@ -248,11 +250,11 @@ TEST_F(Form1Design, AMenuClickFlipsTheCheckMarkOnceAndTheFlagFollows)
     // Qt flips a checkable item itself; the handler must not flip it back.
     dir.values.AutoPlay = 1;
     form->applyOptionChecks();
-    form->mnuAutoPlay->trigger();
-    EXPECT_FALSE(form->mnuAutoPlay->isChecked());
+    ui(*form).mnuAutoPlay->trigger();
+    EXPECT_FALSE(ui(*form).mnuAutoPlay->isChecked());
     EXPECT_EQ(dir.values.AutoPlay, 0);
-    form->mnuAutoPlay->trigger();
-    EXPECT_TRUE(form->mnuAutoPlay->isChecked());
+    ui(*form).mnuAutoPlay->trigger();
+    EXPECT_TRUE(ui(*form).mnuAutoPlay->isChecked());
     EXPECT_EQ(dir.values.AutoPlay, 1);
 }
 
@@ -261,13 +263,13 @@ TEST_F(Form1Design, AssistiveTechnologiesSeeEveryControlByName)
     QList<std::pair<QWidget*, QString>> expected;
     for (int c = 0; c < 3; ++c) {
         const QString n = QString::number(c + 1);
-        expected.append({ form->levelKnob(c), QStringLiteral("Level ") + n });
-        expected.append({ form->panKnob(c), QStringLiteral("Pan ") + n });
-        expected.append({ form->muteButton(c), QStringLiteral("Mute ") + n });
-        expected.append({ form->playButton(c), QStringLiteral("Play ") + n });
-        expected.append({ form->lstPhrase[c], QStringLiteral("Phrase ") + n });
+        expected.append({ ui(*form).levelKnob(c), QStringLiteral("Level ") + n });
+        expected.append({ ui(*form).panKnob(c), QStringLiteral("Pan ") + n });
+        expected.append({ ui(*form).muteButton(c), QStringLiteral("Mute ") + n });
+        expected.append({ ui(*form).playButton(c), QStringLiteral("Play ") + n });
+        expected.append({ ui(*form).lstPhrase[c], QStringLiteral("Phrase ") + n });
     }
-    expected.append({ form->syncButton1, QStringLiteral("Sync all: start / stop") });
+    expected.append({ ui(*form).syncButton1, QStringLiteral("Sync all: start / stop") });
     for (const auto& [widget, name] : expected) {
         QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
         ASSERT_NE(face, nullptr) << name.toStdString();
@@ -275,25 +277,29 @@ TEST_F(Form1Design, AssistiveTechnologiesSeeEveryControlByName)
     }
 }
 
-TEST_F(Form1Design, HostViewReportsEntriesSelectionAndButtons)
+TEST_F(Form1Design, ModelSeesTheListsAndDrivesTheButtonsThroughTheWindow)
 {
-    form->lstPhrase[1]->addItems({ "a_2", "b_2", "Count-in" });
-    EXPECT_EQ(form->entries(1), (QStringList { "a_2", "b_2", "Count-in" }));
-    EXPECT_EQ(form->selectedEntry(1), QString());
-    EXPECT_TRUE(form->entries(0).isEmpty());
-    form->lstPhrase[1]->setCurrentRow(2);
-    EXPECT_EQ(form->selectedEntry(1), QStringLiteral("Count-in"));
+    const Form1Parts parts = ui(*form);
+    parts.lstPhrase[1]->addItems({ "a_2", "b_2", "Count-in" });
+    EXPECT_EQ(form->model().entries(1), (QStringList { "a_2", "b_2", "Count-in" }));
+    EXPECT_EQ(form->model().selectedEntry(1), QString());
+    EXPECT_TRUE(form->model().entries(0).isEmpty());
+    parts.lstPhrase[1]->setCurrentRow(2);
+    EXPECT_EQ(form->model().selectedEntry(1), QStringLiteral("Count-in"));
     // The current row without a selection is not a selected entry.
-    form->lstPhrase[1]->clearSelection();
-    EXPECT_EQ(form->selectedEntry(1), QString());
+    parts.lstPhrase[1]->clearSelection();
+    EXPECT_EQ(form->model().selectedEntry(1), QString());
 
-    form->setPlayButton(2, true);
-    EXPECT_TRUE(form->playButton(2)->Value());
-    EXPECT_FALSE(form->playButton(1)->Value());
-    form->setSyncButton(true);
-    EXPECT_TRUE(form->syncButton1->Value());
-    form->setPlaying(1, true);
-    EXPECT_TRUE(form->playing(1));
-    EXPECT_TRUE(form->Playing[1]);
-    EXPECT_EQ(form->hostWindow(), form.get());
+    // A start presses the column's Play button and lights the lamp; the library's stop of
+    // that column raises both again.
+    parts.lstPhrase[1]->setCurrentRow(0);
+    parts.playButton(1)->setValue(true); // as the press flipped it
+    EXPECT_TRUE(form->model().pressPlay(1));
+    EXPECT_TRUE(form->model().playing(1));
+    EXPECT_TRUE(parts.syncButton1->Value());
+    EXPECT_FALSE(parts.playButton(2)->Value());
+    EXPECT_TRUE(form->model().stopColumn(1));
+    EXPECT_FALSE(form->model().playing(1));
+    EXPECT_FALSE(parts.playButton(1)->Value());
+    EXPECT_FALSE(parts.syncButton1->Value());
 }

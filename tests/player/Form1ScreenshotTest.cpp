@@ -3,6 +3,7 @@
 
 #include "player/AppModul.h"
 #include "player/Form1.h"
+#include "player/Form1Parts.h"
 
 #include "player/Form1TestKit.h"
 #include "player/PhraseList.h"
@@ -19,10 +20,10 @@ TEST(Form1Screenshot, RendersTheDemoSetAndWritesTheReadmePicture)
     const auto engine = Form1TestKit::offlineEngine();
     const auto form = AppModul::StartProgram(dir.values, *engine);
     for (int c = 0; c < 3; ++c) {
-        form->lstPhrase[c]->setCurrentRow(0); // Demo_1, Demo_2, Demo_3
-        form->setPlayButton(c, true);
+        ui(*form).lstPhrase[c]->setCurrentRow(0); // Demo_1, Demo_2, Demo_3
+        ui(*form).playButton(c)->setValue(true);
     }
-    form->setSyncButton(true);
+    ui(*form).syncButton1->setValue(true);
 
     const QImage shot = form->grab().toImage();
     ASSERT_EQ(shot.size() / shot.devicePixelRatio(), form->size());

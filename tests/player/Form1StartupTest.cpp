@@ -4,6 +4,8 @@
 
 #include "player/AppModul.h"
 #include "player/Form1.h"
+#include "player/Form1Parts.h"
+#include "player/PlayerModel.h"
 
 #include "app/Commands.h"
 #include "controls/StripButton.h"
@@ -50,12 +52,12 @@ TEST_F(Form1Startup, ShowsTheCaptionTheListsAndTheDefaultCheckMarks)
     const auto form = start();
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Vorn's Sorvanto"));
-    EXPECT_EQ(form->entries(0), (QStringList { "Count-in", "Demo_1" }));
-    EXPECT_EQ(form->entries(1), (QStringList { "Count-in", "Demo_2" }));
-    EXPECT_EQ(form->entries(2), (QStringList { "Count-in", "Demo_3" }));
-    EXPECT_FALSE(form->mnuEnding->isChecked());
-    EXPECT_TRUE(form->mnuAutoPlay->isChecked());
-    EXPECT_TRUE(form->mnuSync->isChecked());
+    EXPECT_EQ(form->model().entries(0), (QStringList { "Count-in", "Demo_1" }));
+    EXPECT_EQ(form->model().entries(1), (QStringList { "Count-in", "Demo_2" }));
+    EXPECT_EQ(form->model().entries(2), (QStringList { "Count-in", "Demo_3" }));
+    EXPECT_FALSE(ui(*form).mnuEnding->isChecked());
+    EXPECT_TRUE(ui(*form).mnuAutoPlay->isChecked());
+    EXPECT_TRUE(ui(*form).mnuSync->isChecked());
     // Nothing is written at start-up.
     EXPECT_FALSE(QFile::exists(dir.iniFile()));
 }
@@ -79,9 +81,9 @@ TEST_F(Form1Startup, CheckMarksComeFromTheStoredFlags)
         fresh.writeSettings(c.text);
         const auto own = Form1TestKit::offlineEngine();
         const auto form = AppModul::StartProgram(fresh.values, *own);
-        EXPECT_EQ(form->mnuEnding->isChecked(), c.endingOn);
-        EXPECT_EQ(form->mnuAutoPlay->isChecked(), c.autoPlayOn);
-        EXPECT_EQ(form->mnuSync->isChecked(), c.syncOn);
+        EXPECT_EQ(ui(*form).mnuEnding->isChecked(), c.endingOn);
+        EXPECT_EQ(ui(*form).mnuAutoPlay->isChecked(), c.autoPlayOn);
+        EXPECT_EQ(ui(*form).mnuSync->isChecked(), c.syncOn);
     }
 }
 
@@ -90,23 +92,23 @@ TEST_F(Form1Startup, AnyNonZeroShowEndingShowsTheExtensionThoughItsItemIsUncheck
     dir.addPhrases({ "Demo_1.wav", "Loop.WAV" });
     dir.writeSettings("[Vorn's Sorvanto]\nShowEnding=2\n");
     const auto form = start();
-    EXPECT_FALSE(form->mnuEnding->isChecked());
-    EXPECT_EQ(form->entries(0), (QStringList { "Demo_1.wav", "Loop.WAV" }));
+    EXPECT_FALSE(ui(*form).mnuEnding->isChecked());
+    EXPECT_EQ(form->model().entries(0), (QStringList { "Demo_1.wav", "Loop.WAV" }));
 }
 
 TEST_F(Form1Startup, RefreshEmptiesTheListsBeforeOtherHandlersRunAndClearsSelections)
 {
     dir.addPhrases({ "a_1.wav", "b_1.wav" });
     const auto form = start();
-    form->lstPhrase[0]->setCurrentRow(1);
+    ui(*form).lstPhrase[0]->setCurrentRow(1);
     dir.addPhrases({ "c_1.wav" });
     // A handler that runs while the refresh lets pending events through sees empty lists.
     int seenCount = -1;
-    QTimer::singleShot(0, form.get(), [&] { seenCount = int(form->entries(0).size()); });
+    QTimer::singleShot(0, form.get(), [&] { seenCount = int(form->model().entries(0).size()); });
     form->RefreshPhraseLists();
     EXPECT_EQ(seenCount, 0);
-    EXPECT_EQ(form->entries(0), (QStringList { "a_1", "b_1", "c_1" }));
-    EXPECT_EQ(form->selectedEntry(0), QString());
+    EXPECT_EQ(form->model().entries(0), (QStringList { "a_1", "b_1", "c_1" }));
+    EXPECT_EQ(form->model().selectedEntry(0), QString());
 }
 
 TEST_F(Form1Startup, LoadDXSoundPreloadsElevenChannelsAtLevel80)
@@ -126,12 +128,15 @@ TEST_F(Form1Startup, LoadDXSoundPreloadsElevenChannelsAtLevel80)
 
 TEST_F(Form1Startup, UnloadStopsOnlyFlaggedChannelsAndStoresTheFlags)
 {
+    dir.addPhrases({ "a_2.wav" });
     const auto form = start();
-    for (qint16 channel = 0; channel < 3; ++channel)
+    // Column 2 is started by its Play button and flagged; columns 1 and 3 play unflagged
+    // (started behind the window's back), so only column 2 is stopped.
+    ui(*form).lstPhrase[1]->setCurrentRow(0);
+    QTest::mousePress(ui(*form).playButton(1), Qt::LeftButton);
+    ASSERT_TRUE(form->model().playing(1));
+    for (qint16 channel : { 0, 2 })
         engine->PlayChannel(channel, 1);
-    // Column 2 plays and is flagged; columns 1 and 3 play unflagged (started behind the
-    // window's back), so only column 2 is stopped.
-    form->Playing = { false, true, false };
     form->close();
     EXPECT_TRUE(form->unloaded());
     EXPECT_TRUE(engine->status(0).playing);
@@ -152,8 +157,8 @@ TEST_F(Form1Startup, UnloadStoresTheFlagsAsChangedButNeverTheSoundDirectory)
     QDir(dir.root.path()).mkpath(QStringLiteral("Sounds"));
     dir.writeSettings("; mine\n[Vorn's Sorvanto]\nWAVpath=Sounds\\\nAutoPlay=1\n");
     const auto form = start();
-    form->mnuEnding->trigger();
-    form->mnuSync->trigger();
+    ui(*form).mnuEnding->trigger();
+    ui(*form).mnuSync->trigger();
     dir.values.WAVpath = QStringLiteral("/elsewhere/");
     form->close();
     EXPECT_EQ(stored("ShowEnding"), QStringLiteral("1"));
@@ -246,7 +251,7 @@ TEST_F(Form1Startup, TheWatcherRestoresThePreviousSignalHandling)
 TEST_F(Form1Startup, UnloadLeavesOpenDialogsToGoWithTheWindowWithoutTheirCloseHandlers)
 {
     auto form = start();
-    form->mnuSettings->trigger();
+    ui(*form).mnuSettings->trigger();
     const QPointer<QWidget> dialog = form->settingsCommand().dialog();
     ASSERT_FALSE(dialog.isNull());
     ASSERT_TRUE(dialog->isVisible());
@@ -269,26 +274,26 @@ TEST_F(Form1Startup, EveryControlReachesItsHandler)
     dir.addPhrases({ "a_1.wav", "a_2.wav", "a_3.wav" });
     const auto form = start();
     // A right press in the third list is recorded and opens the popup.
-    const PhraseList* third = form->lstPhrase[2];
+    const PhraseList* third = ui(*form).lstPhrase[2];
     QTest::mousePress(
         third->viewport(), Qt::RightButton, {}, third->visualItemRect(third->item(0)).center());
-    EXPECT_EQ(form->CurrentListIndex, 2);
-    EXPECT_TRUE(form->mnuPop->isVisible());
-    form->mnuPop->hide();
+    EXPECT_EQ(form->model().currentListIndex(), 2);
+    EXPECT_TRUE(ui(*form).mnuPop->isVisible());
+    ui(*form).mnuPop->hide();
 
     // Mute reaches the engine; a double-click centres a pan knob.
-    QTest::mousePress(form->muteButton(1), Qt::LeftButton);
+    QTest::mousePress(ui(*form).muteButton(1), Qt::LeftButton);
     EXPECT_EQ(engine->status(1).volume, -6000);
-    form->panKnob(0)->setValue(60);
-    QTest::mouseDClick(form->panKnob(0), Qt::LeftButton);
-    EXPECT_EQ(form->panKnob(0)->Value(), 50);
+    ui(*form).panKnob(0)->setValue(60);
+    QTest::mouseDClick(ui(*form).panKnob(0), Qt::LeftButton);
+    EXPECT_EQ(ui(*form).panKnob(0)->Value(), 50);
 
     // Play and the sync panel start and stop through the Playing flags.
-    form->lstPhrase[0]->setCurrentRow(0);
-    QTest::mousePress(form->playButton(0), Qt::LeftButton);
-    EXPECT_TRUE(form->Playing[0]);
+    ui(*form).lstPhrase[0]->setCurrentRow(0);
+    QTest::mousePress(ui(*form).playButton(0), Qt::LeftButton);
+    EXPECT_TRUE(form->model().playing(0));
     EXPECT_TRUE(engine->status(0).playing);
-    QTest::mousePress(form->syncButton1, Qt::LeftButton);
-    EXPECT_FALSE(form->Playing[0]);
+    QTest::mousePress(ui(*form).syncButton1, Qt::LeftButton);
+    EXPECT_FALSE(form->model().playing(0));
     EXPECT_FALSE(engine->status(0).playing);
 }

@@ -5,7 +5,7 @@
 #include "controls/StripButton.h"
 #include "controls/animKnob.h"
 #include "player/Form1.h"
-#include "player/PlayerHandlers.h"
+#include "player/PlayerModel.h"
 
 using namespace PlayerTest;
 
@@ -34,11 +34,11 @@ TEST_F(OutOfRange, SetFileValuesBeyondEightBitsSkipOnlyThatColumnsLoad)
     pressRow(0, QStringLiteral("intro_1"));
     settle();
 
-    EXPECT_EQ(form().animKnob1->Value(), 300);
-    EXPECT_EQ(form().animKnob3->Value(), 80) << "a value beyond 16 bits leaves the knob";
-    EXPECT_EQ(form().animKnob4->Value(), -5);
-    EXPECT_EQ(form().animKnob5->Value(), 150);
-    EXPECT_EQ(form().animKnob6->Value(), 120);
+    EXPECT_EQ(ui().animKnob1->Value(), 300);
+    EXPECT_EQ(ui().animKnob3->Value(), 80) << "a value beyond 16 bits leaves the knob";
+    EXPECT_EQ(ui().animKnob4->Value(), -5);
+    EXPECT_EQ(ui().animKnob5->Value(), 150);
+    EXPECT_EQ(ui().animKnob6->Value(), 120);
 
     // Columns 1 and 2 behave as after a failed load: the default clip stays and plays.
     for (qint16 c : { 0, 1 }) {
@@ -53,19 +53,19 @@ TEST_F(OutOfRange, SetFileValuesBeyondEightBitsSkipOnlyThatColumnsLoad)
     EXPECT_EQ(third.volume, 0);
     EXPECT_EQ(third.pan, 0);
     EXPECT_TRUE(third.playing);
-    EXPECT_EQ(form().Playing, (std::array<bool, 3> { true, true, true }));
-    EXPECT_TRUE(form().syncButton1->Value());
+    EXPECT_EQ(playingFlags(), (std::array<bool, 3> { true, true, true }));
+    EXPECT_TRUE(ui().syncButton1->Value());
 
     // Muting sends 0; un-muting cannot send 300 and leaves the channel muted.
-    press(form().miniButton1);
+    press(ui().miniButton1);
     EXPECT_EQ(engine().status(0).volume, volumeOf(0));
-    press(form().miniButton1);
+    press(ui().miniButton1);
     EXPECT_EQ(engine().status(0).volume, volumeOf(0));
 
     // A muted column loads at level 0 whatever its knob says.
-    press(form().miniButton1);
-    press(form().syncButton1); // stop all
-    press(form().syncButton1); // start again
+    press(ui().miniButton1);
+    press(ui().syncButton1); // stop all
+    press(ui().syncButton1); // start again
     settle();
     EXPECT_EQ(engine().status(0).file, soundPath("intro_1.wav"));
     EXPECT_EQ(engine().status(0).volume, volumeOf(0));
@@ -77,29 +77,29 @@ TEST_F(OutOfRange, KnobEventsWithUnrepresentableValuesChangeNothing)
     start();
     Form1& f = form();
     qint16 v = 300;
-    Player::LevelKnob_Scroll(f, 0, v);
+    f.model().turnLevel(0, v);
     EXPECT_EQ(engine().status(0).volume, volumeOf(80));
     v = -1;
-    Player::LevelKnob_Scroll(f, 0, v);
+    f.model().turnLevel(0, v);
     EXPECT_EQ(engine().status(0).volume, volumeOf(80));
     v = 150; // refused by the engine: the old level stays
-    Player::LevelKnob_Scroll(f, 0, v);
+    f.model().turnLevel(0, v);
     EXPECT_EQ(engine().status(0).volume, volumeOf(80));
     v = 100;
-    Player::LevelKnob_Scroll(f, 0, v);
+    f.model().turnLevel(0, v);
     EXPECT_EQ(engine().status(0).volume, 0);
 
     v = 256;
-    Player::PanKnob_Scroll(f, 1, v);
+    f.model().turnPan(1, v);
     EXPECT_EQ(engine().status(1).pan, 0);
     v = 150;
-    Player::PanKnob_Scroll(f, 1, v);
+    f.model().turnPan(1, v);
     EXPECT_EQ(engine().status(1).pan, 10000);
     v = 151; // refused by the engine
-    Player::PanKnob_Scroll(f, 1, v);
+    f.model().turnPan(1, v);
     EXPECT_EQ(engine().status(1).pan, 10000);
     v = 0;
-    Player::PanKnob_Scroll(f, 1, v);
+    f.model().turnPan(1, v);
     EXPECT_EQ(engine().status(1).pan, -10000);
 }
 
@@ -110,38 +110,37 @@ TEST_F(OutOfRange, SingleStartsWithUnrepresentableValuesPlayWhatTheChannelHolds)
     pressRow(0, QStringLiteral("b_1"));
     settle();
     ASSERT_EQ(engine().status(0).file, soundPath("b_1.wav"));
-    press(form().miniButtonGreen1); // stop
+    press(ui().miniButtonGreen1); // stop
     ASSERT_FALSE(engine().status(0).playing);
 
     // Auto Play of one phrase with the Level knob out of range.
-    form().animKnob1->setValue(-3);
+    ui().animKnob1->setValue(-3);
     pressRow(0, QStringLiteral("intro_1"));
     settle();
     EXPECT_EQ(engine().status(0).file, soundPath("b_1.wav"));
     EXPECT_TRUE(engine().status(0).playing);
-    EXPECT_TRUE(form().Playing[0]);
+    EXPECT_TRUE(playingFlags()[0]);
 
     // The Play button with the Pan knob out of range.
-    form().animKnob1->setValue(80);
-    form().animKnob4->setValue(1000);
+    ui().animKnob1->setValue(80);
+    ui().animKnob4->setValue(1000);
     pressRow(1, QStringLiteral("intro_2"));
-    press(form().miniButtonGreen2); // stops what Auto Play started
-    press(form().miniButtonGreen2); // starts again
+    press(ui().miniButtonGreen2); // stops what Auto Play started
+    press(ui().miniButtonGreen2); // starts again
     settle();
     EXPECT_EQ(engine().status(1).file, values().DefaultWav);
     EXPECT_TRUE(engine().status(1).playing);
-    EXPECT_TRUE(form().Playing[1]);
+    EXPECT_TRUE(playingFlags()[1]);
 }
 
 TEST_F(OutOfRange, PlayPushLeavesTheButtonUpThroughItsArgument)
 {
     start();
-    bool value = true;
-    form().miniButtonGreen1->setValue(true);
-    Player::PlayButton_Push(form(), 0, value);
+    ui().miniButtonGreen1->setValue(true);
+    const bool value = form().model().pressPlay(0);
     EXPECT_FALSE(value);
-    EXPECT_FALSE(form().miniButtonGreen1->Value());
-    EXPECT_FALSE(form().Playing[0]);
+    EXPECT_FALSE(ui().miniButtonGreen1->Value());
+    EXPECT_FALSE(playingFlags()[0]);
 }
 
 } // namespace

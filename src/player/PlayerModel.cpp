@@ -1,0 +1,344 @@
+#include "player/PlayerModel.h"
+
+#include "app/Commands.h"
+#include "player/PlayerView.h"
+#include "sound/DX7Sound.h"
+
+#include <QCoreApplication>
+#include <optional>
+
+namespace {
+
+constexpr quint8 kLoop = 1; // play flags: loop until stopped
+constexpr quint8 kMuteLevel = 0;
+constexpr qint16 kCentrePan = 50;
+
+// A knob value as the engine's 8-bit argument; empty when it does not fit.
+std::optional<quint8> engineValue(qint16 v)
+{
+    if (v < 0 || v > 255)
+        return std::nullopt;
+    return static_cast<quint8>(v);
+}
+
+void processPendingEventsThrice()
+{
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+}
+
+} // namespace
+
+PlayerModel::PlayerModel(
+    PlayerView& view, Commands::ProgramValues& values, DX7Sound::Engine& engine)
+    : m_view(view)
+    , m_values(values)
+    , m_engine(engine)
+{ }
+
+void PlayerModel::openSound()
+{
+    m_engine.InitDirectSound();
+    m_engine.InitChannels(10, m_values.DefaultWav);
+    for (qint16 channel = 0; channel < 3; ++channel)
+        m_engine.SetChannelVolume(channel, 80);
+}
+
+void PlayerModel::refreshLists()
+{
+    m_listing.setPath(m_values.WAVpath);
+    m_view.clearLists();
+    // Let the emptied lists repaint; other handlers may run here and find them empty (and may
+    // switch the extension option, which the filling below then follows).
+    QCoreApplication::processEvents();
+    m_view.fillLists(Commands::SplitIntoColumns(m_listing.names(), m_values.ShowEnding));
+}
+
+QString PlayerModel::selectedEntry(int list) const
+{
+    return m_view.selectedEntry(list);
+}
+
+QStringList PlayerModel::entries(int list) const
+{
+    return m_view.entries(list);
+}
+
+bool PlayerModel::unloaded() const
+{
+    return m_view.unloaded();
+}
+
+// --- Starting ------------------------------------------------------------------------------
+
+// Loads the column's phrase without playing it; skipped (the channel keeps what it holds)
+// when the level or pan cannot be handed to the engine.
+void PlayerModel::loadColumn(int column, const QString& path, qint16 level)
+{
+    const auto lvl = engineValue(level);
+    const auto pan = engineValue(m_view.pan(column));
+    if (lvl && pan)
+        m_engine.LoadFile(static_cast<qint16>(column), path, *lvl, *pan);
+}
+
+// Loads the column's phrase at its knob level and plays it in a loop. With a level or pan the
+// engine cannot take, the load is skipped and the channel's present buffer is played, as after
+// a failed load.
+void PlayerModel::playColumn(int column, const QString& path)
+{
+    const auto lvl = engineValue(m_view.level(column));
+    const auto pan = engineValue(m_view.pan(column));
+    const auto channel = static_cast<qint16>(column);
+    if (lvl && pan)
+        m_engine.PlayFile(channel, path, *lvl, *pan, kLoop);
+    else
+        m_engine.PlayChannel(channel, kLoop);
+}
+
+// Reads the set settings file named by list 0's entry into the knobs and Mute buttons.
+// Setting a control's value raises none of its events, so no channel changes its sound.
+void PlayerModel::applySetSettings()
+{
+    const QString file
+        = Commands::SetSettingsFileFromEntry(m_values.WAVpath, m_view.selectedEntry(0));
+    const Commands::SetSettings s = Commands::ReadSetSettings(file, m_values.AppTitle);
+    for (int c = 0; c < 3; ++c)
+        if (s.Level[c])
+            m_view.setLevel(c, *s.Level[c]);
+    for (int c = 0; c < 3; ++c)
+        if (s.Pan[c])
+            m_view.setPan(c, *s.Pan[c]);
+    for (int c = 0; c < 3; ++c)
+        m_view.setMuted(c, s.Mute[c]);
+}
+
+// Selects the pressed list's row in the other two lists, in the fixed order for each list. A
+// list without that row, or all of them when the pressed list has no selection, keep their own
+// selection.
+void PlayerModel::lineUpLists(int pressed)
+{
+    static constexpr std::array<std::array<int, 2>, 3> kOrder { { { 1, 2 }, { 0, 2 }, { 1, 0 } } };
+    const int row = m_view.selectedRow(pressed);
+    if (row < 0)
+        return;
+    for (int other : kOrder[pressed]) {
+        if (row < m_view.rowCount(other))
+            m_view.selectRow(other, row);
+    }
+}
+
+// Loads every column with a selection (level 0 when muted), flags it and presses its Play
+// button, lets pending events run, then starts the columns that still have a selection, one
+// call right after the other. False when the program ended while the events ran: then nothing
+// is started.
+bool PlayerModel::startSelectedSet()
+{
+    const QString& wavPath = m_values.WAVpath;
+    for (int c = 0; c < 3; ++c) {
+        const QString entry = m_view.selectedEntry(c);
+        if (entry.isEmpty())
+            continue;
+        const qint16 level = m_view.muted(c) ? qint16(kMuteLevel) : m_view.level(c);
+        loadColumn(c, Commands::PhrasePathFromEntry(wavPath, entry), level);
+        Playing[c] = true;
+        m_view.setPlayButton(c, true);
+    }
+    processPendingEventsThrice();
+    if (m_view.unloaded())
+        return false;
+    // No event processing from here to the last start: the engine applies starts issued
+    // without returning to the event loop on one output frame.
+    for (int c = 0; c < 3; ++c)
+        if (!m_view.selectedEntry(c).isEmpty())
+            m_engine.PlayChannel(static_cast<qint16>(c), kLoop);
+    return true;
+}
+
+// --- Stopping ------------------------------------------------------------------------------
+
+// The channel is told to stop and its flag is cleared; buttons are the caller's matter.
+void PlayerModel::haltChannel(int column)
+{
+    m_engine.StopChannel(static_cast<qint16>(column));
+    Playing[column] = false;
+}
+
+// Every stop of more than one column. The sync panel sweeps every channel, flagged or not (a
+// start from a lit panel may leave a channel playing whose flag was never set); the other
+// callers stop the flagged columns only.
+void PlayerModel::stopColumns(Sweep sweep)
+{
+    for (int c = 0; c < 3; ++c) {
+        if (sweep == Sweep::EveryChannel || Playing[c]) {
+            haltChannel(c);
+            m_view.setPlayButton(c, false);
+        }
+    }
+    m_view.setSyncLamp(false);
+}
+
+void PlayerModel::stopAll()
+{
+    stopColumns(Sweep::Flagged);
+}
+
+bool PlayerModel::stopColumn(int column)
+{
+    if (column >= 0 && column <= 2 && Playing[column]) {
+        haltChannel(column);
+        QCoreApplication::processEvents();
+        if (m_view.unloaded())
+            return false;
+        m_view.setPlayButton(column, false);
+    }
+    if (!anyPlaying())
+        m_view.setSyncLamp(false);
+    return true;
+}
+
+void PlayerModel::shutDown()
+{
+    for (int c = 0; c < 3; ++c) {
+        if (Playing[c])
+            haltChannel(c);
+    }
+    Commands::StoreProgramFlags(m_values);
+}
+
+// --- Gestures ------------------------------------------------------------------------------
+
+void PlayerModel::pressList(int index, Qt::MouseButton button)
+{
+    if (index < 0 || index > 2)
+        return;
+    CurrentListIndex = static_cast<qint16>(index);
+
+    if (button == Qt::RightButton) {
+        m_view.showPopup();
+        return;
+    }
+
+    if (m_values.PhraseSync == 1) {
+        lineUpLists(index);
+        applySetSettings();
+        if (m_values.AutoPlay != 1)
+            return;
+        if (startSelectedSet())
+            m_view.setSyncLamp(anyPlaying());
+        return;
+    }
+
+    if (m_values.AutoPlay != 1)
+        return;
+    // The Mute button is not consulted here: the phrase sounds at the knob level.
+    playColumn(index, Commands::PhrasePathFromEntry(m_values.WAVpath, m_view.selectedEntry(index)));
+    m_view.setPlayButton(index, true);
+    Playing[index] = true;
+    m_view.setSyncLamp(true);
+}
+
+void PlayerModel::turnLevel(int column, qint16 value)
+{
+    if (m_view.muted(column))
+        return;
+    if (const auto level = engineValue(value))
+        m_engine.SetChannelVolume(static_cast<qint16>(column), *level);
+}
+
+void PlayerModel::turnPan(int column, qint16 value)
+{
+    if (const auto pan = engineValue(value))
+        m_engine.SetChannelPan(static_cast<qint16>(column), *pan);
+}
+
+void PlayerModel::centrePan(int column)
+{
+    m_view.setPan(column, kCentrePan);
+    m_engine.SetChannelPan(static_cast<qint16>(column), static_cast<quint8>(kCentrePan));
+}
+
+void PlayerModel::pressMute(int column, bool down)
+{
+    const auto channel = static_cast<qint16>(column);
+    if (down) {
+        m_engine.SetChannelVolume(channel, kMuteLevel);
+        return;
+    }
+    if (const auto level = engineValue(m_view.level(column)))
+        m_engine.SetChannelVolume(channel, *level);
+}
+
+bool PlayerModel::pressPlay(int column)
+{
+    const QString entry = m_view.selectedEntry(column);
+    if (entry.isEmpty()) {
+        m_view.setPlayButton(column, false);
+        return false;
+    }
+    // The Playing flag decides, not the look of the button, which has already flipped itself.
+    if (!Playing[column]) {
+        playColumn(column, Commands::PhrasePathFromEntry(m_values.WAVpath, entry));
+        Playing[column] = true;
+        m_view.setSyncLamp(true);
+        return true;
+    }
+    haltChannel(column);
+    if (!anyPlaying())
+        m_view.setSyncLamp(false);
+    return true;
+}
+
+void PlayerModel::playHeld(int column)
+{
+    m_engine.PlayChannel(static_cast<qint16>(column), kLoop);
+    Playing.at(column) = true;
+    m_view.setPlayButton(column, true);
+    m_view.setSyncLamp(true);
+}
+
+bool PlayerModel::pressSync()
+{
+    if (anyPlaying()) {
+        stopColumns(Sweep::EveryChannel);
+        return false;
+    }
+    if (!startSelectedSet())
+        return false;
+    // The lamp shows whether anything is flagged now, whatever it showed before the press.
+    const bool lit = anyPlaying();
+    m_view.setSyncLamp(lit);
+    return lit;
+}
+
+void PlayerModel::setPhraseSync(bool on)
+{
+    m_values.PhraseSync = on ? 1 : 0;
+}
+
+void PlayerModel::setAutoPlay(bool on)
+{
+    m_values.AutoPlay = on ? 1 : 0;
+}
+
+void PlayerModel::setShowEnding(bool on)
+{
+    m_values.ShowEnding = on ? 1 : 0;
+    refreshLists();
+}
+
+PlayerModel::SaveOutcome PlayerModel::saveSetSettings()
+{
+    const QString entry = m_view.selectedEntry(0);
+    if (entry.isEmpty())
+        return {};
+    Commands::SetValues values;
+    for (int c = 0; c < 3; ++c) {
+        values.Level[c] = m_view.level(c);
+        values.Pan[c] = m_view.pan(c);
+        values.Mute[c] = m_view.muted(c);
+    }
+    SaveOutcome outcome;
+    outcome.file = Commands::SetSettingsFileFromEntry(m_values.WAVpath, entry);
+    outcome.result = Commands::WriteSetSettings(outcome.file, m_values.AppTitle, values);
+    return outcome;
+}

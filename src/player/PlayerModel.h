@@ -1,0 +1,114 @@
+#pragma once
+
+#include "app/IoResult.h"
+#include "dialogs/SettingsIntents.h"
+#include "library/PhraseLibrary.h"
+#include "manage/LibraryIntents.h"
+
+#include <Qt>
+#include <array>
+
+class PlayerView;
+namespace Commands {
+struct ProgramValues;
+}
+namespace DX7Sound {
+class Engine;
+}
+
+// The player's state and its column operations: which columns the program started (Playing),
+// the list that was pressed last (CurrentListIndex), and every gesture of the main window as
+// an intent over the view's controls and the sound engine. It also serves the intents the
+// library commands and the Settings dialog declare. Owned by the main window; the view, the
+// values and the engine outlive it. GUI thread only; the operations that let pending events
+// run say so, and whatever runs there may change selections, flags and buttons.
+//
+// Values handed to the engine: the knobs hold 16-bit values, the engine takes 8-bit ones.
+// Values from 0 to 255 go to the engine as they stand and its own rules apply to them. A value
+// outside 0..255 (only a hand-edited set settings file can put one into a knob) cannot be
+// represented: such a column is treated like one whose file failed to load (its load is skipped
+// and the channel keeps buffer, level and pan), while its flag, Play button and start go on.
+class PlayerModel : public LibraryIntents, public SettingsIntents
+{
+public:
+    PlayerModel(PlayerView& view, Commands::ProgramValues& values, DX7Sound::Engine& engine);
+
+    // The column's Playing flag: what the program started, not what the engine reports.
+    bool playing(int column) const { return Playing.at(column); }
+    bool anyPlaying() const { return Playing[0] || Playing[1] || Playing[2]; }
+    qint16 currentListIndex() const override { return CurrentListIndex; }
+
+    // Opens the sound engine: device, eleven channels with the default clip, level 80.
+    void openSound();
+    // Refills the three lists from WAVpath: empties them, lets pending events run once (other
+    // handlers may find them empty), then fills them as the option ShowEnding says.
+    void refreshLists() override;
+
+    // A mouse press in list `index`, after the list moved its selection to the pressed row:
+    // records the list, opens the popup on a right press, else lines the lists up and applies
+    // the set's settings (Phrase Sync) and starts the set or the one phrase (Auto Play). Lets
+    // pending events run when it starts a set.
+    void pressList(int index, Qt::MouseButton button);
+    // A Level knob turned to `value`: the channel follows unless the Mute button is down.
+    void turnLevel(int column, qint16 value);
+    // A Pan knob turned to `value`: the channel follows.
+    void turnPan(int column, qint16 value);
+    // A Pan knob double-clicked: knob and channel back to the centre.
+    void centrePan(int column);
+    // A Mute button now `down`: level 0, or the Level knob's level again.
+    void pressMute(int column, bool down);
+    // A Play button pressed: starts or stops the column as its Playing flag says. False when
+    // its list has no selection: the button is then set up again, and the press's value must
+    // follow; otherwise the button keeps the value the press flipped it to.
+    bool pressPlay(int column);
+    // Starts the column's channel on the phrase it already holds (no load), flags the column,
+    // presses its Play button and lights the lamp.
+    void playHeld(int column);
+    // The sync panel pressed: stops every channel when a column is flagged, else starts every
+    // column with a selection. Lets pending events run when it starts. Returns the lamp's value.
+    bool pressSync();
+
+    // The options of the Options menu (1 on, 0 off). Showing the extension refills the lists.
+    void setPhraseSync(bool on);
+    void setAutoPlay(bool on);
+    void setShowEnding(bool on);
+
+    // Writes the strips' values into the set settings file of list 0's selection. `file` is
+    // the file written; empty when list 0 has no selection and nothing was written.
+    struct SaveOutcome
+    {
+        QString file;
+        Commands::IoResult result;
+    };
+    SaveOutcome saveSetSettings();
+
+    // The end of the run: stops every flagged column and stores the three option flags.
+    void shutDown();
+
+    // LibraryIntents
+    QString selectedEntry(int list) const override;
+    QStringList entries(int list) const override;
+    bool stopColumn(int column) override;
+    void stopAll() override;
+    bool unloaded() const override;
+
+    // Makes `index` the list the library commands act on, as a press on it does.
+    void setCurrentListIndex(qint16 index) { CurrentListIndex = index; }
+
+private:
+    enum class Sweep { Flagged, EveryChannel };
+    void stopColumns(Sweep sweep);
+    void haltChannel(int column);
+    void loadColumn(int column, const QString& path, qint16 level);
+    void playColumn(int column, const QString& path);
+    void applySetSettings();
+    void lineUpLists(int pressed);
+    bool startSelectedSet();
+
+    PlayerView& m_view;
+    Commands::ProgramValues& m_values;
+    DX7Sound::Engine& m_engine;
+    Commands::PhraseDirectory m_listing;
+    std::array<bool, 3> Playing {};
+    qint16 CurrentListIndex = 0;
+};

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <array>
+
+// The controls of the main window as the player model reads and sets them. Setting a value
+// raises none of the control's events. Implemented by Form1 (and by test stand-ins);
+// GUI thread only. Lists and columns are numbered 0, 1, 2.
+class PlayerView
+{
+public:
+    virtual ~PlayerView() = default;
+
+    // Text of the selected entry of list `list`, "" when nothing is selected.
+    virtual QString selectedEntry(int list) const = 0;
+    // Every entry of list `list`, first to last.
+    virtual QStringList entries(int list) const = 0;
+    // Row of the selected entry of list `list`, -1 when nothing is selected.
+    virtual int selectedRow(int list) const = 0;
+    // Number of entries of list `list`.
+    virtual int rowCount(int list) const = 0;
+    // Makes `row` the one selected row of list `list`.
+    virtual void selectRow(int list, int row) = 0;
+    // Empties the three lists.
+    virtual void clearLists() = 0;
+    // Appends each column's entries to its list.
+    virtual void fillLists(const std::array<QStringList, 3>& columns) = 0;
+
+    // The column's Level knob, Pan knob and Mute button.
+    virtual qint16 level(int column) const = 0;
+    virtual void setLevel(int column, qint16 value) = 0;
+    virtual qint16 pan(int column) const = 0;
+    virtual void setPan(int column, qint16 value) = 0;
+    virtual bool muted(int column) const = 0;
+    virtual void setMuted(int column, bool down) = 0;
+    // The column's Play button and the sync panel's lamp.
+    virtual void setPlayButton(int column, bool down) = 0;
+    virtual void setSyncLamp(bool lit) = 0;
+
+    // Opens the lists' popup menu at the pointer and returns at once.
+    virtual void showPopup() = 0;
+    // True once the window has closed and the program is ending.
+    virtual bool unloaded() const = 0;
+};
