@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controls/ControlSurface.h"
+#include "controls/FilmStripControl.h"
 
 #include <QImage>
 #include <QVariantMap>
@@ -8,7 +8,7 @@
 
 // A latching two-frame button: every mouse-button press flips Value, shows the matching frame
 // and raises Push. The three kinds differ only in their artwork. GUI thread only.
-class StripButton : public QWidget
+class StripButton : public FilmStripControl
 {
     Q_OBJECT
 public:
@@ -18,20 +18,8 @@ public:
 
     // The frame shown now: false for the upper frame, true for the lower one.
     bool shownFrame() const { return m_shown; }
-    // The 96-dpi two-frame strip the face is copied from (implicitly shared, read-only).
-    QImage strip() const { return m_stripImage; }
     // Height of one frame of the strip in 96-dpi pixels (20 or 121).
     int frameHeight() const { return m_frameHeight; }
-
-    // Background picture of the surface; the face covers it. Reports "Picture".
-    QImage Picture() const { return m_surface.picture(); }
-    void setPicture(const QImage& picture);
-    // Custom pointer image, used when MousePointer is 99. Reports "MouseIcon".
-    QImage MouseIcon() const { return m_surface.mouseIcon(); }
-    void setMouseIcon(const QImage& icon);
-    // Pointer shape code (0 = the standard pointer). Reports "MousePointer".
-    qint16 MousePointer() const { return m_surface.mousePointer(); }
-    void setMousePointer(qint16 code);
 
     // Saves the persisted properties in their order, leaving out defaults.
     void WriteProperties(QVariantMap& bag) const;
@@ -48,8 +36,6 @@ signals:
     // A press flipped Value; whatever the handler leaves in `Value` becomes the button's
     // value (without a redraw). Connect directly.
     void Push(bool& Value);
-    // A property changed (its name: "Value", "Enabled", ...).
-    void PropertyChanged(const QString& name);
 
 protected:
     // `strip` is the resource path of the two-frame strip artwork.
@@ -58,7 +44,6 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
     void redraw();
@@ -66,14 +51,8 @@ private:
     void stateChanged();
 
     bool m_value = false;
-    QString m_strip;
     bool m_shown = false;
-    bool m_loading = false;
-    bool m_ownEnabled = true;
     int m_frameHeight = 0;
-    QImage m_stripImage;
-    QImage m_strip2x;
-    Controls::ControlSurface m_surface;
 };
 
 // The red Mute key (29 x 20).

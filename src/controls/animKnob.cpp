@@ -2,7 +2,6 @@
 
 #include <QAccessible>
 #include <QMouseEvent>
-#include <QPaintEngine>
 #include <QPainter>
 
 #include <algorithm>
@@ -15,16 +14,12 @@ const QString kStripPath = QStringLiteral(":/artwork/knob.png");
 } // namespace
 
 animKnob::animKnob(QWidget* parent)
-    : QWidget(parent)
-    , m_surface(this)
+    : FilmStripControl(kStripPath, parent)
 {
-    Controls::initControls();
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    m_strip = Controls::loadStrip(kStripPath);
     m_frameHeight = kFaceSize;
-    if (!m_strip.isNull())
+    if (!strip().isNull())
         m_frameCount = static_cast<int>(
-            std::lround(static_cast<float>(m_strip.height()) / static_cast<float>(m_frameHeight)));
+            std::lround(static_cast<float>(strip().height()) / static_cast<float>(m_frameHeight)));
     m_min = 0;
     m_max = 100;
     redraw();
@@ -51,24 +46,6 @@ void animKnob::setValue(qint16 v)
     emit PropertyChanged(QStringLiteral("Value"));
     valueChanged();
     redraw();
-}
-
-void animKnob::setPicture(const QImage& picture)
-{
-    m_surface.setPicture(picture);
-    emit PropertyChanged(QStringLiteral("Picture"));
-}
-
-void animKnob::setMouseIcon(const QImage& icon)
-{
-    m_surface.setMouseIcon(icon);
-    emit PropertyChanged(QStringLiteral("MouseIcon"));
-}
-
-void animKnob::setMousePointer(qint16 code)
-{
-    m_surface.setMousePointer(code);
-    emit PropertyChanged(QStringLiteral("MousePointer"));
 }
 
 void animKnob::updateRange()
@@ -105,24 +82,8 @@ void animKnob::valueChanged()
 void animKnob::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    const QRect face(0, 0, kFaceSize, kFaceSize);
-    // Frames are indexed in 96-dpi pixels; a high-density screen takes the same frame from the
-    // twice-size strip.
-    // The target may be a redirected device (grab, render) with its own pixel ratio.
-    const bool dense = painter.paintEngine()->paintDevice()->devicePixelRatioF() > 1.0;
-    if (dense && m_strip2x.isNull())
-        m_strip2x = Controls::loadStrip2x(kStripPath);
-    if (dense && !m_strip2x.isNull()) {
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(face, m_strip2x,
-            QRect(0, (m_frame - 1) * m_frameHeight * 2, kFaceSize * 2, kFaceSize * 2));
-    } else if (!m_strip.isNull()) {
-        painter.drawImage(
-            face, m_strip, QRect(0, (m_frame - 1) * m_frameHeight, kFaceSize, kFaceSize));
-    } else {
-        painter.fillRect(face, QColor(200, 50, 80));
-    }
+    paintFrame(painter, QRect(0, 0, kFaceSize, kFaceSize), (m_frame - 1) * m_frameHeight,
+        QColor(200, 50, 80));
 }
 
 void animKnob::mousePressEvent(QMouseEvent* event)
@@ -175,20 +136,9 @@ void animKnob::resizeEvent(QResizeEvent*)
     setFixedSize(kFaceSize, kFaceSize);
 }
 
-void animKnob::changeEvent(QEvent* event)
-{
-    // Only the control's own Enabled counts, not a parent being disabled.
-    if (event->type() == QEvent::EnabledChange && Controls::isOwnEnabled(this) != m_ownEnabled) {
-        m_ownEnabled = Controls::isOwnEnabled(this);
-        if (!m_loading)
-            emit PropertyChanged(QStringLiteral("Enabled"));
-    }
-    QWidget::changeEvent(event);
-}
-
 void animKnob::WriteProperties(Controls::PropertyList& bag) const
 {
-    m_surface.write(bag);
+    writeSurface(bag);
     if (m_min != 0)
         bag.append({ QStringLiteral("Min"), m_min });
     if (m_max != 100)
@@ -206,9 +156,7 @@ void animKnob::WriteProperties(QVariantMap& bag) const
 
 void animKnob::ReadProperties(const QVariantMap& bag)
 {
-    m_loading = true;
-    m_surface.read(bag);
-    m_loading = false;
+    readSurface(bag);
     m_min = Controls::readInt16(bag, QStringLiteral("Min"), 0);
     m_max = Controls::readInt16(bag, QStringLiteral("Max"), 100);
     m_value = Controls::readInt16(bag, QStringLiteral("Value"), 80);

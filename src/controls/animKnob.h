@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controls/ControlSurface.h"
+#include "controls/FilmStripControl.h"
 
 #include <QImage>
 #include <QVariantMap>
@@ -8,7 +8,7 @@
 
 // An owner-drawn rotary knob: a face showing one 50 x 50 frame of a 78-frame film strip, turned
 // by dragging up or down with the left button. Knows nothing of sound. GUI thread only.
-class animKnob : public QWidget
+class animKnob : public FilmStripControl
 {
     Q_OBJECT
 public:
@@ -26,19 +26,6 @@ public:
     int currentFrame() const { return m_frame; }
     // How many frames the film strip holds (78).
     int frameCount() const { return m_frameCount; }
-    // The 96-dpi film strip the face is copied from (implicitly shared, read-only).
-    QImage strip() const { return m_strip; }
-
-    // Background picture of the surface; the face covers it. Reports "Picture".
-    QImage Picture() const { return m_surface.picture(); }
-    void setPicture(const QImage& picture);
-    // Custom pointer image, used when MousePointer is 99. Reports "MouseIcon".
-    QImage MouseIcon() const { return m_surface.mouseIcon(); }
-    void setMouseIcon(const QImage& icon);
-    // Pointer shape code (0 = the standard pointer). Reports "MousePointer".
-    qint16 MousePointer() const { return m_surface.mousePointer(); }
-    void setMousePointer(qint16 code);
-
     // Saves the persisted properties in their order, leaving out those equal to the default.
     void WriteProperties(QVariantMap& bag) const;
     // The same, keeping the order: Enabled, Picture, MouseIcon, MousePointer, Min, Max, Value.
@@ -52,8 +39,6 @@ signals:
     // A drag step drew a new frame; whatever the handler leaves in `Value` becomes the
     // knob's value (without a redraw). Connect directly.
     void Scroll(qint16& Value);
-    // A property changed (its name: "Min", "Max", "Value", "Enabled", ...).
-    void PropertyChanged(const QString& name);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -61,7 +46,6 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
     void redraw();
@@ -76,9 +60,4 @@ private:
     int m_frameCount = 78;
     qint16 m_referenceY = 0;
     qint32 m_range = 100;
-    bool m_loading = false;
-    bool m_ownEnabled = true;
-    QImage m_strip;
-    QImage m_strip2x;
-    Controls::ControlSurface m_surface;
 };
