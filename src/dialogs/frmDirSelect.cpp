@@ -69,29 +69,36 @@ frmDirSelect::frmDirSelect(const QString& startPath, const QString& prompt, QWid
     setFixedSize(349, 331);
     setFont(Commands::ProgramFont(Commands::kSmallFontPx, false));
 
-    Command2 = new QPushButton(QStringLiteral("C A N C E L"), this);
-    Command2->setGeometry(168, 244, 181, 41);
-    Command1 = new QPushButton(QStringLiteral("O K"), this);
-    Command1->setGeometry(168, 288, 181, 41);
-    Command1->setFont(Commands::ProgramFont(Commands::kMediumFontPx, true));
+    cancelButton = new QPushButton(QStringLiteral("C A N C E L"), this);
+    cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    cancelButton->setGeometry(168, 244, 181, 41);
+    okButton = new QPushButton(QStringLiteral("O K"), this);
+    okButton->setObjectName(QStringLiteral("okButton"));
+    okButton->setGeometry(168, 288, 181, 41);
+    okButton->setFont(Commands::ProgramFont(Commands::kMediumFontPx, true));
 
-    File1 = new QListWidget(this);
-    File1->setGeometry(168, 0, 181, 240);
-    paintList(File1, kFileBack, kListText);
+    fileList = new QListWidget(this);
+    fileList->setObjectName(QStringLiteral("fileList"));
+    fileList->setGeometry(168, 0, 181, 240);
+    paintList(fileList, kFileBack, kListText);
 
-    Dir1 = new QListWidget(this);
-    Dir1->setGeometry(0, 24, 165, 306);
-    paintList(Dir1, kDirBack, kListText);
-    Dir1->installEventFilter(this);
+    dirList = new QListWidget(this);
+    dirList->setObjectName(QStringLiteral("dirList"));
+    dirList->setGeometry(0, 24, 165, 306);
+    paintList(dirList, kDirBack, kListText);
+    dirList->installEventFilter(this);
 
-    Drive1 = new QComboBox(this);
-    Drive1->setGeometry(0, 0, 165, 21);
-    paintList(Drive1, kDirBack, kListText);
+    driveList = new QComboBox(this);
+    driveList->setObjectName(QStringLiteral("driveList"));
+    driveList->setGeometry(0, 0, 165, 21);
+    paintList(driveList, kDirBack, kListText);
 
-    dummy = new QPushButton(this);
-    dummy->setGeometry(504, 28, 13, 13);
+    focusHolder = new QPushButton(this);
+    focusHolder->setObjectName(QStringLiteral("focusHolder"));
+    focusHolder->setGeometry(504, 28, 13, 13);
 
     txtNewFolder = new NameEdit(this);
+    txtNewFolder->setObjectName(QStringLiteral("txtNewFolder"));
     // Enter and Escape end the entry; every other typed character passes the name filter.
     txtNewFolder->setKeyHandler([this](qint16& KeyAscii) {
         if (KeyAscii == 13) {
@@ -108,11 +115,11 @@ frmDirSelect::frmDirSelect(const QString& startPath, const QString& prompt, QWid
     paintList(txtNewFolder, kDirBack, kListText);
     txtNewFolder->hide();
 
-    setTabOrder(Command2, Command1);
-    setTabOrder(Command1, File1);
-    setTabOrder(File1, Dir1);
-    setTabOrder(Dir1, Drive1);
-    setTabOrder(Drive1, dummy);
+    setTabOrder(cancelButton, okButton);
+    setTabOrder(okButton, fileList);
+    setTabOrder(fileList, dirList);
+    setTabOrder(dirList, driveList);
+    setTabOrder(driveList, focusHolder);
 
     // The new-folder flow: F7 or Ctrl+Shift+N anywhere in the chooser, or the directory
     // list's context menu.
@@ -121,14 +128,14 @@ frmDirSelect::frmDirSelect(const QString& startPath, const QString& prompt, QWid
         { QKeySequence(Qt::Key_F7), QKeySequence(QStringLiteral("Ctrl+Shift+N")) });
     newFolder->setShortcutContext(Qt::WindowShortcut);
     addAction(newFolder);
-    Dir1->addAction(newFolder);
-    Dir1->setContextMenuPolicy(Qt::ActionsContextMenu);
+    dirList->addAction(newFolder);
+    dirList->setContextMenuPolicy(Qt::ActionsContextMenu);
     connect(newFolder, &QAction::triggered, this, &frmDirSelect::showNewFolderField);
 
-    connect(Command1, &QPushButton::clicked, this, &frmDirSelect::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &frmDirSelect::Command2_Click);
-    connect(Drive1, &QComboBox::activated, this, &frmDirSelect::Drive1_Change);
-    connect(Dir1, &QListWidget::itemDoubleClicked, this, &frmDirSelect::Dir1_Open);
+    connect(okButton, &QPushButton::clicked, this, &frmDirSelect::okClicked);
+    connect(cancelButton, &QPushButton::clicked, this, &frmDirSelect::cancelClicked);
+    connect(driveList, &QComboBox::activated, this, &frmDirSelect::driveChosen);
+    connect(dirList, &QListWidget::itemDoubleClicked, this, &frmDirSelect::openDirectoryItem);
 
     fillDrives();
     Commands::PressButtonsOnEnter(*this);
@@ -157,7 +164,7 @@ void frmDirSelect::load()
         = !start.isEmpty() && Commands::DirExists(start) && setCurrentDirectory(start);
     if (!opened && !setCurrentDirectory(QDir::currentPath()))
         setCurrentDirectory(QStringLiteral("/"));
-    dummy->setFocus();
+    focusHolder->setFocus();
 }
 
 bool frmDirSelect::setCurrentDirectory(const QString& path)
@@ -172,15 +179,15 @@ bool frmDirSelect::setCurrentDirectory(const QString& path)
     selectDriveOf(dir);
     fillDirList();
     fillFileList();
-    dummy->setFocus();
+    focusHolder->setFocus();
     return true;
 }
 
 QString frmDirSelect::driveOf(const QString& path) const
 {
     QString best = QStringLiteral("/");
-    for (int i = 0; i < Drive1->count(); ++i) {
-        const QString root = Drive1->itemData(i).toString();
+    for (int i = 0; i < driveList->count(); ++i) {
+        const QString root = driveList->itemData(i).toString();
         if (root.size() > best.size() && isUnder(path, root))
             best = root;
     }
@@ -199,21 +206,21 @@ void frmDirSelect::fillDrives()
     }
     sortNames(roots);
     roots.prepend(QStringLiteral("/"));
-    Drive1->clear();
+    driveList->clear();
     for (const QString& root : roots)
-        Drive1->addItem(root, root);
+        driveList->addItem(root, root);
 }
 
 void frmDirSelect::selectDriveOf(const QString& path)
 {
-    const int index = Drive1->findData(driveOf(path));
-    const QSignalBlocker block(Drive1);
-    Drive1->setCurrentIndex(index);
+    const int index = driveList->findData(driveOf(path));
+    const QSignalBlocker block(driveList);
+    driveList->setCurrentIndex(index);
 }
 
 void frmDirSelect::fillDirList()
 {
-    Dir1->clear();
+    dirList->clear();
     const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
 
@@ -223,7 +230,7 @@ void frmDirSelect::fillDirList()
     QString path = QStringLiteral("/");
     auto add = [this](const QIcon& icon, const QString& text, int level, const QString& full) {
         auto* item = new QListWidgetItem(
-            icon, QString(qsizetype(level) * 2, QLatin1Char(' ')) + text, Dir1);
+            icon, QString(qsizetype(level) * 2, QLatin1Char(' ')) + text, dirList);
         item->setData(Qt::UserRole, full);
         return item;
     };
@@ -242,27 +249,27 @@ void frmDirSelect::fillDirList()
         = m_current.endsWith(QLatin1Char('/')) ? m_current : m_current + QLatin1Char('/');
     for (const QString& name : subdirs)
         add(closed, name, level + 1, prefix + name);
-    Dir1->setCurrentItem(current);
+    dirList->setCurrentItem(current);
 }
 
 void frmDirSelect::fillFileList()
 {
-    File1->clear();
+    fileList->clear();
     QStringList files
         = QDir(m_current).entryList({ QStringLiteral("*.wav") }, QDir::Files, QDir::NoSort);
     sortNames(files);
-    File1->addItems(files);
+    fileList->addItems(files);
 }
 
-void frmDirSelect::Dir1_Open(QListWidgetItem* item)
+void frmDirSelect::openDirectoryItem(QListWidgetItem* item)
 {
     if (item)
         setCurrentDirectory(item->data(Qt::UserRole).toString());
 }
 
-void frmDirSelect::Drive1_Change(int index)
+void frmDirSelect::driveChosen(int index)
 {
-    const QString root = Drive1->itemData(index).toString();
+    const QString root = driveList->itemData(index).toString();
     const QString last = m_lastOnDrive.value(root, root);
     if (setCurrentDirectory(last) || (last != root && setCurrentDirectory(root)))
         return;
@@ -270,7 +277,7 @@ void frmDirSelect::Drive1_Change(int index)
     selectDriveOf(m_current);
 }
 
-void frmDirSelect::Command1_Click()
+void frmDirSelect::okClicked()
 {
     if (!m_current.isEmpty()) {
         QString path = m_current;
@@ -280,7 +287,7 @@ void frmDirSelect::Command1_Click()
     close();
 }
 
-void frmDirSelect::Command2_Click()
+void frmDirSelect::cancelClicked()
 {
     finish();
     close();
@@ -303,10 +310,10 @@ void frmDirSelect::finish()
 bool frmDirSelect::eventFilter(QObject* watched, QEvent* event)
 {
     // Enter on a highlighted directory opens it, as a double click does.
-    if (watched == Dir1 && event->type() == QEvent::KeyPress) {
+    if (watched == dirList && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            Dir1_Open(Dir1->currentItem());
+            openDirectoryItem(dirList->currentItem());
             return true;
         }
     }
@@ -325,7 +332,7 @@ void frmDirSelect::showNewFolderField()
 void frmDirSelect::hideNewFolderField()
 {
     txtNewFolder->hide();
-    dummy->setFocus();
+    focusHolder->setFocus();
 }
 
 void frmDirSelect::createNewFolder()
@@ -360,5 +367,5 @@ void frmDirSelect::createNewFolder()
     fillDirList();
     setCurrentDirectory(path);
     txtNewFolder->hide();
-    Command1->setFocus();
+    okButton->setFocus();
 }

@@ -43,13 +43,13 @@ public:
     // True once the chooser has finished (closed in any way).
     bool isFinished() const { return m_finished; }
 
-    // Controls, named as in the design.
-    QPushButton* Command2 = nullptr; // "C A N C E L"
-    QPushButton* Command1 = nullptr; // "O K"
-    QListWidget* File1 = nullptr;
-    QListWidget* Dir1 = nullptr;
-    QComboBox* Drive1 = nullptr;
-    QPushButton* dummy = nullptr;
+    // Controls (docs/names.md maps them to the design's names).
+    QPushButton* cancelButton = nullptr; // "C A N C E L"
+    QPushButton* okButton = nullptr; // "O K"
+    QListWidget* fileList = nullptr;
+    QListWidget* dirList = nullptr;
+    QComboBox* driveList = nullptr;
+    QPushButton* focusHolder = nullptr;
     NameEdit* txtNewFolder = nullptr;
 
 signals:
@@ -63,10 +63,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void Command1_Click();
-    void Command2_Click();
-    void Drive1_Change(int index);
-    void Dir1_Open(QListWidgetItem* item);
+    void okClicked();
+    void cancelClicked();
+    void driveChosen(int index);
+    void openDirectoryItem(QListWidgetItem* item);
     void createNewFolder();
     void hideNewFolderField();
     void fillDrives();

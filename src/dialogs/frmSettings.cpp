@@ -26,37 +26,42 @@ frmSettings::frmSettings(SettingsIntents& intents, Commands::ProgramValues& valu
     setFont(Commands::ProgramFont(Commands::kSmallFontPx, false));
     const QFont bold = Commands::ProgramFont(Commands::kSmallFontPx, true);
 
-    Command1 = new QPushButton(QStringLiteral("Cancel"), this);
-    Command1->setGeometry(4, 48, 89, 33);
+    cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    cancelButton->setGeometry(4, 48, 89, 33);
 
     txtPath = new QLineEdit(QStringLiteral("/"), this);
+    txtPath->setObjectName(QStringLiteral("txtPath"));
     txtPath->setGeometry(4, 20, 505, 19);
     QPalette palette = txtPath->palette();
     palette.setColor(QPalette::Base, QColor(64, 64, 64));
     palette.setColor(QPalette::Text, QColor(128, 255, 255));
     txtPath->setPalette(palette);
 
-    Label1 = new QLabel(QStringLiteral("Sound Directory (WAVE Files):"), this);
-    Label1->setGeometry(4, 4, 261, 17);
+    pathCaption = new QLabel(QStringLiteral("Sound Directory (WAVE Files):"), this);
+    pathCaption->setObjectName(QStringLiteral("pathCaption"));
+    pathCaption->setGeometry(4, 4, 261, 17);
 
-    Command2 = new QPushButton(QStringLiteral("..."), this);
-    Command2->setGeometry(508, 20, 21, 18);
-    Command2->setFont(bold);
+    browseButton = new QPushButton(QStringLiteral("..."), this);
+    browseButton->setObjectName(QStringLiteral("browseButton"));
+    browseButton->setGeometry(508, 20, 21, 18);
+    browseButton->setFont(bold);
 
     // "&&" is Qt's literal ampersand, as in the design's caption.
-    Command3 = new QPushButton(QStringLiteral("Save && Close"), this);
-    Command3->setGeometry(412, 48, 117, 33);
-    Command3->setFont(bold);
+    saveButton = new QPushButton(QStringLiteral("Save && Close"), this);
+    saveButton->setObjectName(QStringLiteral("saveButton"));
+    saveButton->setGeometry(412, 48, 117, 33);
+    saveButton->setFont(bold);
 
     // The label takes no focus; the rest follow the design's order.
-    setTabOrder(Command1, txtPath);
-    setTabOrder(txtPath, Command2);
-    setTabOrder(Command2, Command3);
-    Command1->setFocus();
+    setTabOrder(cancelButton, txtPath);
+    setTabOrder(txtPath, browseButton);
+    setTabOrder(browseButton, saveButton);
+    cancelButton->setFocus();
 
-    connect(Command1, &QPushButton::clicked, this, &frmSettings::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &frmSettings::Command2_Click);
-    connect(Command3, &QPushButton::clicked, this, &frmSettings::Command3_Click);
+    connect(cancelButton, &QPushButton::clicked, this, &frmSettings::cancelClicked);
+    connect(browseButton, &QPushButton::clicked, this, &frmSettings::browseClicked);
+    connect(saveButton, &QPushButton::clicked, this, &frmSettings::saveClicked);
     Commands::PressButtonsOnEnter(*this);
 }
 
@@ -72,7 +77,7 @@ void frmSettings::load()
     show();
     raise();
     activateWindow();
-    Command1->setFocus();
+    cancelButton->setFocus();
 }
 
 frmDirSelect* frmSettings::chooser() const
@@ -104,12 +109,12 @@ void frmSettings::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-void frmSettings::Command1_Click()
+void frmSettings::cancelClicked()
 {
     close();
 }
 
-void frmSettings::Command2_Click()
+void frmSettings::browseClicked()
 {
     QPointer<frmSettings> self(this);
 
@@ -155,7 +160,7 @@ void frmSettings::Command2_Click()
     txtPath->setText(m_chooserResult);
 }
 
-void frmSettings::Command3_Click()
+void frmSettings::saveClicked()
 {
     QPointer<frmSettings> self(this);
     QString path = txtPath->text();

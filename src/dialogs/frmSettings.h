@@ -34,20 +34,20 @@ public:
     // whole path.
     static QString storedForm(const QString& wavPath, const QString& appDir);
 
-    // Controls, named as in the design.
-    QPushButton* Command1 = nullptr; // "Cancel"
+    // Controls (docs/names.md maps them to the design's names).
+    QPushButton* cancelButton = nullptr; // "Cancel"
     QLineEdit* txtPath = nullptr;
-    QLabel* Label1 = nullptr;
-    QPushButton* Command2 = nullptr; // "..."
-    QPushButton* Command3 = nullptr; // "Save & Close"
+    QLabel* pathCaption = nullptr;
+    QPushButton* browseButton = nullptr; // "..."
+    QPushButton* saveButton = nullptr; // "Save & Close"
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void Command1_Click();
-    void Command2_Click();
-    void Command3_Click();
+    void cancelClicked();
+    void browseClicked();
+    void saveClicked();
 
     SettingsIntents& m_player;
     Commands::ProgramValues& m_values;

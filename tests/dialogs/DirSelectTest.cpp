@@ -89,18 +89,19 @@ TEST_F(DirSelect, OpensAtTheStartDirectoryWithItsWavFilesAndSubdirectories)
     EXPECT_EQ(c->windowTitle(), QStringLiteral("Sound Directory (WAVE Files)"));
     EXPECT_EQ(c->currentDirectory(), sounds);
     // *.wav in any case, no hidden files, sorted by name without regard to case.
-    EXPECT_EQ(texts(c->File1), (QStringList { QStringLiteral("A.wav"), QStringLiteral("b.WAV") }));
+    EXPECT_EQ(
+        texts(c->fileList), (QStringList { QStringLiteral("A.wav"), QStringLiteral("b.WAV") }));
     // Ancestors first, the current directory highlighted, then its visible subdirectories.
-    const QStringList dirs = texts(c->Dir1);
+    const QStringList dirs = texts(c->dirList);
     ASSERT_GE(dirs.size(), 4);
     EXPECT_EQ(dirs.first(), QStringLiteral("/"));
     EXPECT_EQ(dirs.mid(dirs.size() - 3),
         (QStringList {
             QStringLiteral("Sounds"), QStringLiteral("alpha"), QStringLiteral("Zeta") }));
-    EXPECT_EQ(c->Dir1->currentItem(), dirItem(c->Dir1, sounds));
-    EXPECT_EQ(c->Drive1->currentData().toString(), c->driveOf(sounds));
-    EXPECT_EQ(c->Drive1->itemData(0).toString(), QStringLiteral("/"));
-    EXPECT_EQ(c->focusWidget(), c->dummy);
+    EXPECT_EQ(c->dirList->currentItem(), dirItem(c->dirList, sounds));
+    EXPECT_EQ(c->driveList->currentData().toString(), c->driveOf(sounds));
+    EXPECT_EQ(c->driveList->itemData(0).toString(), QStringLiteral("/"));
+    EXPECT_EQ(c->focusWidget(), c->focusHolder);
     EXPECT_FALSE(done);
 }
 
@@ -108,24 +109,25 @@ TEST_F(DirSelect, KeepsTheDesignGeometryAndColours)
 {
     auto* c = open(sounds);
     EXPECT_EQ(c->size(), QSize(349, 331));
-    EXPECT_EQ(c->Command2->geometry(), QRect(168, 244, 181, 41));
-    EXPECT_EQ(c->Command1->geometry(), QRect(168, 288, 181, 41));
-    EXPECT_EQ(c->File1->geometry(), QRect(168, 0, 181, 240));
-    EXPECT_EQ(c->Dir1->geometry(), QRect(0, 24, 165, 306));
-    EXPECT_EQ(c->Drive1->geometry(), QRect(0, 0, 165, 21));
+    EXPECT_EQ(c->cancelButton->geometry(), QRect(168, 244, 181, 41));
+    EXPECT_EQ(c->okButton->geometry(), QRect(168, 288, 181, 41));
+    EXPECT_EQ(c->fileList->geometry(), QRect(168, 0, 181, 240));
+    EXPECT_EQ(c->dirList->geometry(), QRect(0, 24, 165, 306));
+    EXPECT_EQ(c->driveList->geometry(), QRect(0, 0, 165, 21));
     // The focus holder lies outside the client area.
-    EXPECT_FALSE(c->rect().intersects(c->dummy->geometry()));
-    EXPECT_EQ(c->Command1->font().pixelSize(), 13);
-    EXPECT_TRUE(c->Command1->font().bold());
-    EXPECT_EQ(c->File1->palette().color(QPalette::Base), QColor(128, 128, 128));
-    EXPECT_EQ(c->Dir1->palette().color(QPalette::Base), QColor(64, 64, 64));
-    EXPECT_EQ(c->Dir1->palette().color(QPalette::Text), QColor(128, 255, 255));
+    EXPECT_FALSE(c->rect().intersects(c->focusHolder->geometry()));
+    EXPECT_EQ(c->okButton->font().pixelSize(), 13);
+    EXPECT_TRUE(c->okButton->font().bold());
+    EXPECT_EQ(c->fileList->palette().color(QPalette::Base), QColor(128, 128, 128));
+    EXPECT_EQ(c->dirList->palette().color(QPalette::Base), QColor(64, 64, 64));
+    EXPECT_EQ(c->dirList->palette().color(QPalette::Text), QColor(128, 255, 255));
     EXPECT_TRUE(c->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_TRUE(c->isWindow());
-    const QList<QWidget*> chain = tabChain(c->Command2);
+    const QList<QWidget*> chain = tabChain(c->cancelButton);
     ASSERT_GE(chain.size(), 6);
     EXPECT_EQ(chain.mid(0, 6),
-        (QList<QWidget*> { c->Command2, c->Command1, c->File1, c->Dir1, c->Drive1, c->dummy }));
+        (QList<QWidget*> {
+            c->cancelButton, c->okButton, c->fileList, c->dirList, c->driveList, c->focusHolder }));
 }
 
 TEST_F(DirSelect, MissingOrEmptyStartOpensTheWorkingDirectoryAndCancelKeepsThePath)
@@ -134,7 +136,7 @@ TEST_F(DirSelect, MissingOrEmptyStartOpensTheWorkingDirectoryAndCancelKeepsThePa
         auto* c = open(start);
         EXPECT_EQ(c->currentDirectory(), QDir::cleanPath(QDir::currentPath()));
         QSignalSpy finished(c, &frmDirSelect::finished);
-        c->Command2->click();
+        c->cancelButton->click();
         EXPECT_EQ(finished.count(), 1);
         EXPECT_TRUE(done);
         EXPECT_EQ(chosenPath, start);
@@ -147,7 +149,7 @@ TEST_F(DirSelect, OkAtTheRootReturnsOneSeparator)
 {
     auto* c = open(QStringLiteral("/"));
     EXPECT_EQ(c->currentDirectory(), QStringLiteral("/"));
-    c->Command1->click();
+    c->okButton->click();
     EXPECT_EQ(chosenPath, QStringLiteral("/"));
     EXPECT_TRUE(done);
 }
@@ -155,13 +157,13 @@ TEST_F(DirSelect, OkAtTheRootReturnsOneSeparator)
 TEST_F(DirSelect, SingleClickOnlyHighlightsAndOkReturnsTheOpenedDirectory)
 {
     auto* c = open(sounds);
-    QListWidgetItem* alpha = dirItem(c->Dir1, sounds + QStringLiteral("/alpha"));
+    QListWidgetItem* alpha = dirItem(c->dirList, sounds + QStringLiteral("/alpha"));
     ASSERT_NE(alpha, nullptr);
     QTest::mouseClick(
-        c->Dir1->viewport(), Qt::LeftButton, {}, c->Dir1->visualItemRect(alpha).center());
-    EXPECT_EQ(c->Dir1->currentItem(), alpha);
+        c->dirList->viewport(), Qt::LeftButton, {}, c->dirList->visualItemRect(alpha).center());
+    EXPECT_EQ(c->dirList->currentItem(), alpha);
     EXPECT_EQ(c->currentDirectory(), sounds);
-    c->Command1->click();
+    c->okButton->click();
     EXPECT_EQ(chosenPath, sounds + QStringLiteral("/"));
 }
 
@@ -169,19 +171,19 @@ TEST_F(DirSelect, DoubleClickOpensAndTheFileListFollows)
 {
     auto* c = open(sounds);
     touch(sounds + QStringLiteral("/Zeta/z.wav"));
-    QListWidgetItem* zeta = dirItem(c->Dir1, sounds + QStringLiteral("/Zeta"));
+    QListWidgetItem* zeta = dirItem(c->dirList, sounds + QStringLiteral("/Zeta"));
     ASSERT_NE(zeta, nullptr);
-    const QPoint at = c->Dir1->visualItemRect(zeta).center();
-    QTest::mouseClick(c->Dir1->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(c->Dir1->viewport(), Qt::LeftButton, {}, at);
+    const QPoint at = c->dirList->visualItemRect(zeta).center();
+    QTest::mouseClick(c->dirList->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(c->dirList->viewport(), Qt::LeftButton, {}, at);
     EXPECT_EQ(c->currentDirectory(), sounds + QStringLiteral("/Zeta"));
-    EXPECT_EQ(texts(c->File1), QStringList { QStringLiteral("z.wav") });
-    EXPECT_EQ(c->focusWidget(), c->dummy);
+    EXPECT_EQ(texts(c->fileList), QStringList { QStringLiteral("z.wav") });
+    EXPECT_EQ(c->focusWidget(), c->focusHolder);
     // An ancestor opens the same way, and Enter opens the highlighted entry.
-    c->Dir1->setCurrentItem(dirItem(c->Dir1, root));
-    QTest::keyClick(c->Dir1, Qt::Key_Return);
+    c->dirList->setCurrentItem(dirItem(c->dirList, root));
+    QTest::keyClick(c->dirList, Qt::Key_Return);
     EXPECT_EQ(c->currentDirectory(), root);
-    c->Command1->click();
+    c->okButton->click();
     EXPECT_EQ(chosenPath, root + QStringLiteral("/"));
 }
 
@@ -216,27 +218,27 @@ TEST_F(DirSelect, UnreadableDirectoryOrDriveLeavesTheChooserWhereItWas)
 
     // Mounts are simulated by extra roots: the temporary directory as a drive of its own,
     // and a drive whose root cannot be listed (a removable drive without a medium).
-    c->Drive1->addItem(root, root);
+    c->driveList->addItem(root, root);
     const QString dead = root + QStringLiteral("/no-medium");
-    c->Drive1->addItem(dead, dead);
+    c->driveList->addItem(dead, dead);
     ASSERT_TRUE(c->setCurrentDirectory(QStringLiteral("/")));
     ASSERT_TRUE(c->setCurrentDirectory(sounds));
-    EXPECT_EQ(c->Drive1->currentData().toString(), root);
+    EXPECT_EQ(c->driveList->currentData().toString(), root);
 
-    emit c->Drive1->activated(c->Drive1->findData(dead));
+    emit c->driveList->activated(c->driveList->findData(dead));
     EXPECT_EQ(c->currentDirectory(), sounds);
-    EXPECT_EQ(c->Drive1->currentData().toString(), root);
+    EXPECT_EQ(c->driveList->currentData().toString(), root);
 
     // Each drive reopens the directory last opened on it, a drive not yet visited its root.
-    emit c->Drive1->activated(0);
+    emit c->driveList->activated(0);
     EXPECT_EQ(c->currentDirectory(), QStringLiteral("/"));
-    emit c->Drive1->activated(c->Drive1->findData(root));
+    emit c->driveList->activated(c->driveList->findData(root));
     EXPECT_EQ(c->currentDirectory(), sounds);
     const QString fresh = sounds + QStringLiteral("/alpha");
-    c->Drive1->addItem(fresh, fresh);
-    emit c->Drive1->activated(c->Drive1->findData(fresh));
+    c->driveList->addItem(fresh, fresh);
+    emit c->driveList->activated(c->driveList->findData(fresh));
     EXPECT_EQ(c->currentDirectory(), fresh);
-    EXPECT_EQ(c->Drive1->currentData().toString(), fresh);
+    EXPECT_EQ(c->driveList->currentData().toString(), fresh);
 }
 
 class NewFolder : public DirSelect
@@ -253,7 +255,7 @@ protected:
 TEST_F(NewFolder, OpensWithTheProposalSelectedAndFiltersTypedKeys)
 {
     auto* c = open(sounds);
-    c->Dir1->actions().first()->trigger(); // context menu entry
+    c->dirList->actions().first()->trigger(); // context menu entry
     ASSERT_TRUE(c->txtNewFolder->isVisibleTo(c));
     EXPECT_EQ(c->txtNewFolder->text(), QStringLiteral("Neuer Ordner"));
     EXPECT_EQ(c->txtNewFolder->selectedText(), QStringLiteral("Neuer Ordner"));
@@ -262,7 +264,7 @@ TEST_F(NewFolder, OpensWithTheProposalSelectedAndFiltersTypedKeys)
     EXPECT_EQ(c->txtNewFolder->text(), QStringLiteral("abcd e"));
     QTest::keyClick(c->txtNewFolder, Qt::Key_Escape);
     EXPECT_FALSE(c->txtNewFolder->isVisibleTo(c));
-    EXPECT_EQ(c->focusWidget(), c->dummy);
+    EXPECT_EQ(c->focusWidget(), c->focusHolder);
     EXPECT_FALSE(QFileInfo::exists(sounds + QStringLiteral("/abcd e")));
 }
 
@@ -274,8 +276,8 @@ TEST_F(NewFolder, CreatesTheFolderAndOpensIt)
     EXPECT_TRUE(QFileInfo(made).isDir());
     EXPECT_EQ(c->currentDirectory(), made);
     EXPECT_FALSE(c->txtNewFolder->isVisibleTo(c));
-    EXPECT_EQ(c->focusWidget(), c->Command1);
-    c->Command1->click();
+    EXPECT_EQ(c->focusWidget(), c->okButton);
+    c->okButton->click();
     EXPECT_EQ(chosenPath, made + QStringLiteral("/"));
 }
 

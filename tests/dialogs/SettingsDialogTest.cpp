@@ -72,7 +72,7 @@ protected:
             inChooser(c);
             return true;
         });
-        dialog->Command2->click();
+        dialog->browseButton->click();
     }
 
     QTemporaryDir tmp;
@@ -130,7 +130,7 @@ TEST_F(Settings, SaveStoresTheDirectoryRefreshesTheListsAndCloses)
         frmSettings* dialog = openSettings();
         ASSERT_NE(dialog, nullptr);
         dialog->txtPath->setText(c.typed);
-        QTest::mouseClick(dialog->Command3, Qt::LeftButton);
+        QTest::mouseClick(dialog->saveButton, Qt::LeftButton);
         EXPECT_EQ(values.WAVpath, c.wavPath);
         EXPECT_EQ(stored(), c.stored.isEmpty() ? QStringLiteral("<none>") : c.stored);
         EXPECT_EQ(host.refreshes, ++refreshes);
@@ -150,7 +150,7 @@ TEST_F(Settings, TheSavedDirectoryComesBackAtTheNextStart)
              root + QStringLiteral("/clips/"), values.AppDir }) {
         frmSettings* dialog = openSettings();
         dialog->txtPath->setText(typed);
-        dialog->Command3->click();
+        dialog->saveButton->click();
         flushDeletes();
         Commands::ProgramValues next;
         next.AppDir = values.AppDir;
@@ -166,7 +166,7 @@ TEST_F(Settings, CancelChangesNothingAndTheNextOpeningShowsTheOldDirectory)
     frmSettings* dialog = openSettings();
     EXPECT_EQ(dialog->txtPath->text(), values.AppDir);
     dialog->txtPath->setText(root + QStringLiteral("/clips"));
-    dialog->Command1->click();
+    dialog->cancelButton->click();
     flushDeletes();
     EXPECT_EQ(command->dialog(), nullptr);
     EXPECT_EQ(values.WAVpath, values.AppDir);
@@ -197,21 +197,21 @@ TEST_F(Settings, DesignGeometryFontsAndFocus)
     EXPECT_EQ(d->parentWidget(), &host.window);
     EXPECT_TRUE(d->isWindow());
     EXPECT_TRUE(d->windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_EQ(d->Command1->geometry(), QRect(4, 48, 89, 33));
+    EXPECT_EQ(d->cancelButton->geometry(), QRect(4, 48, 89, 33));
     EXPECT_EQ(d->txtPath->geometry(), QRect(4, 20, 505, 19));
-    EXPECT_EQ(d->Label1->geometry(), QRect(4, 4, 261, 17));
-    EXPECT_EQ(d->Command2->geometry(), QRect(508, 20, 21, 18));
-    EXPECT_EQ(d->Command3->geometry(), QRect(412, 48, 117, 33));
+    EXPECT_EQ(d->pathCaption->geometry(), QRect(4, 4, 261, 17));
+    EXPECT_EQ(d->browseButton->geometry(), QRect(508, 20, 21, 18));
+    EXPECT_EQ(d->saveButton->geometry(), QRect(412, 48, 117, 33));
     EXPECT_EQ(d->txtPath->palette().color(QPalette::Base), QColor(64, 64, 64));
     EXPECT_EQ(d->txtPath->palette().color(QPalette::Text), QColor(128, 255, 255));
-    EXPECT_TRUE(d->Command3->font().bold());
-    EXPECT_EQ(d->Command3->font().pixelSize(), 11);
-    EXPECT_FALSE(d->Command1->font().bold());
+    EXPECT_TRUE(d->saveButton->font().bold());
+    EXPECT_EQ(d->saveButton->font().pixelSize(), 11);
+    EXPECT_FALSE(d->cancelButton->font().bold());
     // "&&" is the literal ampersand: no mnemonic, one ampersand shown.
-    EXPECT_EQ(d->Command3->text(), QStringLiteral("Save && Close"));
-    EXPECT_EQ(d->focusWidget(), d->Command1);
-    EXPECT_EQ(tabChain(d->Command1),
-        (QList<QWidget*> { d->Command1, d->txtPath, d->Command2, d->Command3 }));
+    EXPECT_EQ(d->saveButton->text(), QStringLiteral("Save && Close"));
+    EXPECT_EQ(d->focusWidget(), d->cancelButton);
+    EXPECT_EQ(tabChain(d->cancelButton),
+        (QList<QWidget*> { d->cancelButton, d->txtPath, d->browseButton, d->saveButton }));
 }
 
 TEST_F(Settings, ChooserCancelPutsBackTheTextOfTheMoment)
@@ -223,7 +223,7 @@ TEST_F(Settings, ChooserCancelPutsBackTheTextOfTheMoment)
         EXPECT_EQ(c->windowTitle(), QStringLiteral("Sound Directory (WAVE Files)"));
         EXPECT_EQ(c->currentDirectory(), atPress);
         dialog->txtPath->setText(QStringLiteral("typed during the wait"));
-        c->Command2->click();
+        c->cancelButton->click();
     });
     EXPECT_TRUE(!dialog->chooser() || dialog->chooser()->isFinished());
     EXPECT_EQ(dialog->txtPath->text(), atPress);
@@ -236,7 +236,7 @@ TEST_F(Settings, ChooserOkFillsThePathBoxAndTheCloseBoxEndsTheWait)
     dialog->txtPath->setText(values.AppDir + QStringLiteral("Sounds/"));
     chooseWith(dialog, [](frmDirSelect* c) {
         ASSERT_TRUE(c->setCurrentDirectory(c->currentDirectory() + QStringLiteral("/Takes")));
-        c->Command1->click();
+        c->okButton->click();
     });
     EXPECT_EQ(dialog->txtPath->text(), values.AppDir + QStringLiteral("Sounds/Takes/"));
 
@@ -254,7 +254,7 @@ TEST_F(Settings, ChooserOkFillsThePathBoxAndTheCloseBoxEndsTheWait)
     dialog->txtPath->setText(root + QStringLiteral("/gone"));
     chooseWith(dialog, [](frmDirSelect* c) {
         EXPECT_EQ(c->currentDirectory(), QDir::cleanPath(QDir::currentPath()));
-        c->Command2->click();
+        c->cancelButton->click();
     });
     EXPECT_EQ(dialog->txtPath->text(), root + QStringLiteral("/gone"));
 }
@@ -268,11 +268,11 @@ TEST_F(Settings, SecondPressWhileWaitingSharesTheOneChooser)
     chooseWith(dialog, [&](frmDirSelect* first) {
         whenReady(&host.window, [&] {
             EXPECT_EQ(dialog->chooser(), first);
-            first->Command2->click();
+            first->cancelButton->click();
             return true;
         });
         dialog->txtPath->setText(second);
-        dialog->Command2->click(); // waits again, on the same chooser
+        dialog->browseButton->click(); // waits again, on the same chooser
         ++waitsEnded;
     });
     ++waitsEnded;
@@ -290,7 +290,7 @@ TEST_F(Settings, ClosingTheSettingsDialogDuringTheWaitEndsItSafely)
     chooseWith(dialog, [&](frmDirSelect* c) {
         chooser = c;
         dialog->txtPath->setText(root + QStringLiteral("/clips"));
-        dialog->Command3->click(); // "Save & Close" while the chooser is open
+        dialog->saveButton->click(); // "Save & Close" while the chooser is open
     });
     EXPECT_EQ(values.WAVpath, root + QStringLiteral("/clips/"));
     EXPECT_TRUE(!chooser || chooser->isFinished());
@@ -307,7 +307,7 @@ TEST_F(Settings, WaitSleepsWhileTheChooserStaysOpen)
     QElapsedTimer wall;
     double cpu = 0;
     chooseWith(dialog, [&](frmDirSelect* c) {
-        QTimer::singleShot(1000, c, [c] { c->Command2->click(); });
+        QTimer::singleShot(1000, c, [c] { c->cancelButton->click(); });
         wall.start();
         cpu = processCpuSeconds();
     });
@@ -338,7 +338,7 @@ TEST(SettingsDeathTest, ProgramEndDuringTheWaitEndsIt)
                 QCoreApplication::exit(0);
                 return true;
             });
-            dialog->Command2->click();
+            dialog->browseButton->click();
             _exit(dialog->chooser() && !dialog->chooser()->isFinished()
                     ? 3
                     : 4); // no leak check of a child
