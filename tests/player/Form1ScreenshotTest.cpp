@@ -1,5 +1,6 @@
-// Renders the main window on the demo phrase set, with the set selected and playing, and
-// writes the picture the README shows (docs/screenshot.png in the source tree).
+// Renders the main window on the demo phrase set, with the set selected and playing, as the
+// README's picture shows it (the build target "screenshot" writes that picture; the test run
+// leaves the source tree alone).
 
 #include "player/AppModul.h"
 #include "player/Form1.h"
@@ -8,12 +9,11 @@
 #include "player/Form1TestKit.h"
 #include "player/PhraseList.h"
 
-#include <QDir>
 #include <QImage>
 #include <QPixmap>
 #include <gtest/gtest.h>
 
-TEST(Form1Screenshot, RendersTheDemoSetAndWritesTheReadmePicture)
+TEST(Form1Screenshot, RendersTheDemoSetInTheDesignColours)
 {
     Form1TestKit::ProgramDir dir;
     dir.addPhrases({ "Demo_1.wav", "Demo_2.wav", "Demo_3.wav", "Metronome.wav" });
@@ -39,8 +39,4 @@ TEST(Form1Screenshot, RendersTheDemoSetAndWritesTheReadmePicture)
     EXPECT_EQ(pixel(16 + 2, 16 + 495), QColor(200, 50, 80).rgb());
     EXPECT_EQ(pixel(16 + 18, 16 + 10), QColor(224, 224, 224).rgb());
     EXPECT_EQ(pixel(16 + 16 + 100, 16 + 104 + 300), QColor(64, 64, 64).rgb());
-
-    const QString docs = QStringLiteral(SORVANTO_SOURCE_DIR) + QStringLiteral("/docs");
-    ASSERT_TRUE(QDir().mkpath(docs));
-    EXPECT_TRUE(shot.save(docs + QStringLiteral("/screenshot.png"), "PNG"));
 }
