@@ -44,9 +44,9 @@ void BM_PhraseListingAndColumns(benchmark::State& state)
 {
     const QString dir = phraseDirectory();
     for (auto _ : state) {
-        Commands::PhraseDirectory listing;
+        Library::PhraseDirectory listing;
         listing.setPath(dir);
-        auto columns = Commands::SplitIntoColumns(listing.names(), 0);
+        auto columns = Library::SplitIntoColumns(listing.names(), 0);
         benchmark::DoNotOptimize(columns);
     }
 }

@@ -14,8 +14,6 @@
 #include <sys/stat.h>
 #include <vector>
 
-namespace Commands {
-
 namespace {
 
 bool endsWithWavExtension(const char* name, size_t len)
@@ -55,6 +53,10 @@ template <typename Visit> bool forEachEntry(const QString& dir, Visit&& visit)
 }
 
 } // namespace
+
+namespace Library {
+
+using Commands::IoResult;
 
 bool PhraseDirectory::readNames(const QString& dir, QStringList& names)
 {
@@ -176,34 +178,16 @@ QString ResolveInDirectory(const QString& dir, const QString& name)
     return best.isEmpty() ? exact : dir + best;
 }
 
-QString PhrasePathFromEntry(const QString& WAVpath, const QString& entry)
-{
-    QString name = entry;
-    if (!endsWithNoCase(WAVpath + name, QLatin1String(".wav")))
-        name += QStringLiteral(".wav");
-    return ResolveInDirectory(WAVpath, name);
-}
-
-QString SetSettingsFileFromEntry(const QString& WAVpath, const QString& entry)
-{
-    QString stem = entry;
-    if (endsWithNoCase(stem, QLatin1String(".wav")))
-        stem.chop(4);
-    if (endsWithNoCase(stem, QLatin1String("_1")))
-        stem.chop(2);
-    return ResolveInDirectory(WAVpath, stem + QStringLiteral(".ini"));
-}
-
 SetSettings ReadSetSettings(const QString& file, const QString& section)
 {
     // One read of the file serves the nine keys.
-    const ProfileText ini = ProfileText::fromFile(file);
+    const Commands::ProfileText ini = Commands::ProfileText::fromFile(file);
     SetSettings s;
     for (int c = 0; c < 3; ++c) {
         const QString n = QString::number(c + 1);
-        s.Level[size_t(c)] = ReadProfileInteger(
+        s.Level[size_t(c)] = Commands::ReadProfileInteger(
             ini.value(section, QStringLiteral("Level") + n, QStringLiteral("80")));
-        s.Pan[size_t(c)] = ReadProfileInteger(
+        s.Pan[size_t(c)] = Commands::ReadProfileInteger(
             ini.value(section, QStringLiteral("Pan") + n, QStringLiteral("50")));
         s.Mute[size_t(c)]
             = ini.value(section, QStringLiteral("Mute") + n, QStringLiteral("0")) == u"1";
@@ -222,7 +206,29 @@ IoResult WriteSetSettings(const QString& file, const QString& section, const Set
     for (int c = 0; c < 3; ++c)
         keys.append({ QStringLiteral("Mute") + QString::number(c + 1),
             values.Mute[size_t(c)] ? QStringLiteral("1") : QStringLiteral("0") });
-    return WriteIniKeys(section, keys, file);
+    return Commands::WriteIniKeys(section, keys, file);
+}
+
+} // namespace Library
+
+namespace Commands {
+
+QString PhrasePathFromEntry(const QString& WAVpath, const QString& entry)
+{
+    QString name = entry;
+    if (!endsWithNoCase(WAVpath + name, QLatin1String(".wav")))
+        name += QStringLiteral(".wav");
+    return Library::ResolveInDirectory(WAVpath, name);
+}
+
+QString SetSettingsFileFromEntry(const QString& WAVpath, const QString& entry)
+{
+    QString stem = entry;
+    if (endsWithNoCase(stem, QLatin1String(".wav")))
+        stem.chop(4);
+    if (endsWithNoCase(stem, QLatin1String("_1")))
+        stem.chop(2);
+    return Library::ResolveInDirectory(WAVpath, stem + QStringLiteral(".ini"));
 }
 
 } // namespace Commands

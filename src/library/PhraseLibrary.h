@@ -7,9 +7,9 @@
 #include <array>
 #include <optional>
 
-// Naming rules of the sound directory, the phrase listing and the set settings file.
-// The sound directory is treated as case-insensitive and case-preserving. GUI thread only.
-namespace Commands {
+// The phrase listing, paths formed from list entries, and the set settings file. The sound
+// directory is treated as case-insensitive and case-preserving. GUI thread only.
+namespace Library {
 
 // The listing source of the phrase lists: the regular, non-hidden files with a ".wav"
 // extension in any case, sorted without regard to case (ties by exact name). When a directory
@@ -45,14 +45,6 @@ std::array<QStringList, 3> SplitIntoColumns(const QStringList& names, qint16 sho
 // path (dir + name).
 QString ResolveInDirectory(const QString& dir, const QString& name);
 
-// WAVpath + entry, with ".wav" appended when the entry does not end in it (any case),
-// resolved in the sound directory without regard to case.
-QString PhrasePathFromEntry(const QString& WAVpath, const QString& entry);
-
-// WAVpath + the entry less a final ".wav" and then a final "_1" (any case) + ".ini", resolved
-// in the sound directory without regard to case.
-QString SetSettingsFileFromEntry(const QString& WAVpath, const QString& entry);
-
 // The nine values of a set settings file as read: a Level or Pan that does not fit 16 bits is
 // empty (its knob stays unchanged); Mute is true only for the exact text "1".
 struct SetSettings
@@ -75,6 +67,20 @@ struct SetValues
 
 // Writes the nine keys in their order (Level1, Pan1, ..., Mute3) in one atomic edit; on
 // failure the file is as it was and the result says why.
-IoResult WriteSetSettings(const QString& file, const QString& section, const SetValues& values);
+Commands::IoResult WriteSetSettings(
+    const QString& file, const QString& section, const SetValues& values);
+
+} // namespace Library
+
+// The path rules the design names as shared helpers.
+namespace Commands {
+
+// WAVpath + entry, with ".wav" appended when the entry does not end in it (any case),
+// resolved in the sound directory without regard to case.
+QString PhrasePathFromEntry(const QString& WAVpath, const QString& entry);
+
+// WAVpath + the entry less a final ".wav" and then a final "_1" (any case) + ".ini", resolved
+// in the sound directory without regard to case.
+QString SetSettingsFileFromEntry(const QString& WAVpath, const QString& entry);
 
 } // namespace Commands

@@ -129,7 +129,7 @@ void LibraryCommands::mnuDel_Click()
         return;
     // Nothing selected names no file: the hidden ".wav" is never the phrase the user saw.
     const QString path
-        = entry.isEmpty() ? QString() : Commands::ResolveInDirectory(m_values.WAVpath, name);
+        = entry.isEmpty() ? QString() : Library::ResolveInDirectory(m_values.WAVpath, name);
     FileOps::SetAttributesNormal(path);
     offerPermanentDelete(m_player, m_window, moveToTrash({ { path, name } }));
     if (m_player.unloaded())
@@ -171,7 +171,7 @@ void LibraryCommands::mnuDelSet_Click()
     const QString wavPath = m_values.WAVpath;
     std::array<QString, 3> paths;
     for (int l = 0; l < 3; ++l)
-        paths[l] = Commands::ResolveInDirectory(wavPath, names[l]);
+        paths[l] = Library::ResolveInDirectory(wavPath, names[l]);
     for (int l = 0; l < 3; ++l)
         FileOps::SetAttributesNormal(paths[l]);
     offerPermanentDelete(m_player, m_window,

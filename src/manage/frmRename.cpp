@@ -60,7 +60,7 @@ void frmRename::rename()
         newText = txtNewName->text();
         hasEntry = m_hasEntry;
     }
-    const QString source = hasEntry ? Commands::ResolveInDirectory(wavPath, oldName) : QString();
+    const QString source = hasEntry ? Library::ResolveInDirectory(wavPath, oldName) : QString();
 
     // The set settings file goes with the WAV only when the first list's selection is the
     // very file being renamed; the file's name is fixed before the WAV changes its name.

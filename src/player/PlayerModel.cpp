@@ -51,7 +51,7 @@ void PlayerModel::refreshLists()
     // Let the emptied lists repaint; other handlers may run here and find them empty (and may
     // switch the extension option, which the filling below then follows).
     QCoreApplication::processEvents();
-    m_view.fillLists(Commands::SplitIntoColumns(m_listing.names(), m_values.ShowEnding));
+    m_view.fillLists(Library::SplitIntoColumns(m_listing.names(), m_values.ShowEnding));
 }
 
 QString PlayerModel::selectedEntry(int list) const
@@ -101,7 +101,7 @@ void PlayerModel::applySetSettings()
 {
     const QString file
         = Commands::SetSettingsFileFromEntry(m_values.WAVpath, m_view.selectedEntry(0));
-    const Commands::SetSettings s = Commands::ReadSetSettings(file, m_values.AppTitle);
+    const Library::SetSettings s = Library::ReadSetSettings(file, m_values.AppTitle);
     for (int c = 0; c < 3; ++c)
         if (s.Level[c])
             m_view.setLevel(c, *s.Level[c]);
@@ -331,7 +331,7 @@ PlayerModel::SaveOutcome PlayerModel::saveSetSettings()
     const QString entry = m_view.selectedEntry(0);
     if (entry.isEmpty())
         return {};
-    Commands::SetValues values;
+    Library::SetValues values;
     for (int c = 0; c < 3; ++c) {
         values.Level[c] = m_view.level(c);
         values.Pan[c] = m_view.pan(c);
@@ -339,6 +339,6 @@ PlayerModel::SaveOutcome PlayerModel::saveSetSettings()
     }
     SaveOutcome outcome;
     outcome.file = Commands::SetSettingsFileFromEntry(m_values.WAVpath, entry);
-    outcome.result = Commands::WriteSetSettings(outcome.file, m_values.AppTitle, values);
+    outcome.result = Library::WriteSetSettings(outcome.file, m_values.AppTitle, values);
     return outcome;
 }

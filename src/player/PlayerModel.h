@@ -108,7 +108,7 @@ private:
     PlayerView& m_view;
     Commands::ProgramValues& m_values;
     DX7Sound::Engine& m_engine;
-    Commands::PhraseDirectory m_listing;
+    Library::PhraseDirectory m_listing;
     std::array<bool, 3> Playing {};
     qint16 CurrentListIndex = 0;
 };

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 
 using namespace Commands;
+using namespace Library;
 using FileTestKit::readAll;
 using FileTestKit::writeAll;
 
