@@ -139,7 +139,7 @@ std::array<QStringList, 3> SplitIntoColumns(const QStringList& names, qint16 sho
 
 QString ResolveInDirectory(const QString& dir, const QString& name)
 {
-    const QString exact = dir + name;
+    QString exact = dir + name;
     if (name.isEmpty() || name.contains(QLatin1Char('/')))
         return exact;
     const auto isRegular = [](int fd, const char* entry) {
