@@ -358,3 +358,25 @@ TEST_F(RenamePhraseTest, EnterPressesTheFocusedButtonOfBothRenameDialogs)
     EXPECT_EQ(commands.renameSetDialog(), nullptr);
     EXPECT_EQ(files(), (QStringList { "chat_1.wav", "chat_2.wav", "chat_3.wav" }));
 }
+
+// The window closes while the stop lets pending events run: the program is ending, so the
+// rename changes no file and leaves the rest of the stop undone.
+TEST_F(RenamePhraseTest, ProgramEndingDuringTheStopRenamesNothing)
+{
+    addAll({ "x_2.wav", "x.ini" });
+    refresh();
+    play(1);
+    frmRename* dialog = open(1, "x_2.wav");
+    ASSERT_NE(dialog, nullptr);
+    dialog->txtNewName->setText("y_2");
+    QTimer::singleShot(0, [this] { host.closed = true; });
+    host.syncSets = 0;
+    dialog->renameButton->click();
+    EXPECT_FALSE(enginePlays(1)) << "the channel was stopped before the events ran";
+    EXPECT_FALSE(flagged(1));
+    EXPECT_TRUE(host.playButtons[1]) << "nothing after the events runs";
+    EXPECT_EQ(host.syncSets, 0);
+    EXPECT_EQ(files(), (QStringList { "x.ini", "x_2.wav" }));
+    EXPECT_EQ(host.refreshes, 0);
+    dialog->close();
+}

@@ -246,3 +246,20 @@ TEST_F(RenameSetTest, DialogLayout)
     EXPECT_EQ(commands.renameSetDialog(), nullptr);
     EXPECT_EQ(host.refreshes, 0);
 }
+
+// The set rename stops only the flagged columns: a channel playing without its flag (started
+// behind the player's back) goes on, and the lamp goes out either way.
+TEST_F(RenameSetTest, StopsTheFlaggedColumnsOnly)
+{
+    addAll({ "s_1.wav", "s_2.wav", "s_3.wav" });
+    refresh();
+    play(0);
+    ASSERT_TRUE(engine.PlayChannel(2, 1));
+    engine.flush();
+    rename(open("s_1.wav", "s_2.wav", "s_3.wav"), "t");
+    EXPECT_FALSE(enginePlays(0));
+    EXPECT_FALSE(host.playButtons[0]);
+    EXPECT_TRUE(enginePlays(2));
+    EXPECT_FALSE(host.syncButton);
+    EXPECT_EQ(files(), (QStringList { "t_1.wav", "t_2.wav", "t_3.wav" }));
+}
