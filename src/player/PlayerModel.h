@@ -31,11 +31,14 @@ class Engine;
 class PlayerModel : public LibraryIntents, public SettingsIntents
 {
 public:
+    // `view`, `values` and `engine` outlive the model; all flags start false, list 0 current.
     PlayerModel(PlayerView& view, Commands::ProgramValues& values, DX7Sound::Engine& engine);
 
     // The column's Playing flag: what the program started, not what the engine reports.
     bool playing(int column) const { return Playing.at(column); }
+    // True when any column is flagged as playing.
     bool anyPlaying() const { return Playing[0] || Playing[1] || Playing[2]; }
+    // The list that received the last mouse press (0..2).
     qint16 currentListIndex() const override { return CurrentListIndex; }
 
     // Opens the sound engine: device, eleven channels with the default clip, level 80.
@@ -85,7 +88,8 @@ public:
     // The end of the run: stops every flagged column and stores the three option flags.
     void shutDown();
 
-    // LibraryIntents
+    // The intents of the library commands (see LibraryIntents for each contract). Selections
+    // and entries are read from the view; unloaded() is the window's.
     QString selectedEntry(int list) const override;
     QStringList entries(int list) const override;
     bool stopColumn(int column) override;
