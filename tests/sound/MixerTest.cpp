@@ -88,10 +88,10 @@ protected:
         mixer.collectGarbage();
         return out;
     }
-    static float left(const std::vector<float>& out, int frame) { return out[size_t(2 * frame)]; }
+    static float left(const std::vector<float>& out, int frame) { return out[2 * size_t(frame)]; }
     static float right(const std::vector<float>& out, int frame)
     {
-        return out[size_t(2 * frame + 1)];
+        return out[2 * size_t(frame) + 1];
     }
 
     Mixer mixer { kRate };
