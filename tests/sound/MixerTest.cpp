@@ -217,6 +217,28 @@ TEST_F(MixerTest, CommandsForVoicesBeyondTheTableAreDroppedAndTheirBuffersFreed)
         EXPECT_EQ(left(out, k), 0.0f);
 }
 
+TEST_F(MixerTest, SoundsFromTheStartUntilTheLastFadeHasEnded)
+{
+    send({ setBuffer(0, counter(100)) });
+    render(4);
+    EXPECT_FALSE(mixer.sounding()) << "a loaded voice that was not started";
+    send({ play(0, true) });
+    render(1);
+    EXPECT_TRUE(mixer.sounding());
+    // A replaced buffer fading out counts while its tail runs, and a stop's fade too.
+    send({ setBuffer(0, counter(100)), stop(0) });
+    render(2);
+    EXPECT_TRUE(mixer.sounding());
+    render(kRamp + 2);
+    EXPECT_FALSE(mixer.sounding());
+    // A one-shot stops sounding at its end without a stop.
+    send({ setBuffer(1, counter(3)), play(1, false) });
+    render(2);
+    EXPECT_TRUE(mixer.sounding());
+    render(2);
+    EXPECT_FALSE(mixer.sounding());
+}
+
 TEST(MixerGains, DecibelLawAndPanAttenuateByTheSameRule)
 {
     EXPECT_FLOAT_EQ(gainsFor(0, 0).left, 1.0f);
