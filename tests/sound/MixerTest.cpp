@@ -19,13 +19,17 @@ constexpr int kRamp = 5;
 // frame's own number plus one, so the right side of the output tells the position played.
 SoundBuffer* counter(qint64 frames, float level = 1.0f)
 {
-    auto* b = new SoundBuffer;
-    b->frames = frames;
-    b->samples.resize(size_t(frames) * 2);
+    auto* b = new SoundBuffer(SoundBuffer::Sample::Float, 2, frames);
+    float* samples = b->floatData();
     for (qint64 k = 0; k < frames; ++k) {
-        b->samples[size_t(2 * k)] = level;
-        b->samples[size_t(2 * k + 1)] = float(k + 1);
+        samples[2 * k] = level;
+        samples[2 * k + 1] = float(k + 1);
     }
+    // Decoded completely, as a short file is once its load returns.
+    const auto progress = b->writableProgress();
+    progress->length.store(frames);
+    progress->ready.store(frames);
+    progress->finished.store(true);
     return b;
 }
 
