@@ -5,6 +5,7 @@
 //  - underruns in 60 s of playback beside `pacat` at the same start latency, both at once;
 //  - PlayChannel to the first sound at the sink when the stream was corked (the uncork counted).
 
+#include "SinkMonitor.h"
 #include "sound/AudioDevice.h"
 #include "sound/DX7Sound.h"
 #include "sound/PulseDevice.h"
@@ -213,58 +214,6 @@ void BM_Underruns_60s_BesidePacat(benchmark::State& state)
 }
 BENCHMARK(BM_Underruns_60s_BesidePacat)->Iterations(1)->Unit(benchmark::kSecond);
 
-// The sink's monitor as raw float frames through parec.
-class Monitor
-{
-public:
-    bool start()
-    {
-        m_p.start(QStringLiteral("parec"),
-            { QStringLiteral("-d"), QStringLiteral("sorvanto_null.monitor"),
-                QStringLiteral("--raw"), QStringLiteral("--format=float32le"),
-                QStringLiteral("--rate=48000"), QStringLiteral("--channels=2"),
-                QStringLiteral("--latency-msec=1") });
-        return m_p.waitForStarted(3000) && m_p.waitForReadyRead(3000);
-    }
-    // Reads and drops everything for `ms` milliseconds: what piled up in the pipe while nobody
-    // read is old sound, not the answer to the next start.
-    void drain(int ms = 300)
-    {
-        const auto end = Clock::now() + std::chrono::milliseconds(ms);
-        while (Clock::now() < end) {
-            m_p.waitForReadyRead(20);
-            m_p.readAll();
-        }
-        m_pending.clear();
-    }
-    // True once a non-silent sample arrives, false after `ms` milliseconds without one.
-    bool waitForSound(int ms)
-    {
-        const auto end = Clock::now() + std::chrono::milliseconds(ms);
-        while (Clock::now() < end) {
-            if (!m_p.bytesAvailable() && !m_p.waitForReadyRead(50))
-                continue;
-            m_pending += m_p.readAll();
-            const qsizetype whole = m_pending.size() / 4 * 4;
-            const auto* p = reinterpret_cast<const float*>(m_pending.constData());
-            for (qsizetype i = 0; i < whole / 4; ++i)
-                if (std::fabs(p[i]) > 1e-3f)
-                    return true;
-            m_pending.remove(0, whole);
-        }
-        return false;
-    }
-    ~Monitor()
-    {
-        m_p.kill();
-        m_p.waitForFinished(2000);
-    }
-
-private:
-    QProcess m_p;
-    QByteArray m_pending;
-};
-
 // Whether the server reports a corked playback stream (ours: the monitor is a recording).
 bool sinkInputCorked()
 {
@@ -278,7 +227,7 @@ void BM_PlayToSink_FromCorked(benchmark::State& state)
 {
     ensureApp();
     DX7Sound::Engine engine(DX7Sound::SystemDeviceFactory());
-    Monitor monitor;
+    SinkMonitor monitor;
     if (!engine.InitDirectSound() || !monitor.start()) {
         state.SkipWithError("no PulseAudio server with the sorvanto_null sink in PULSE_SERVER");
         return;
@@ -292,7 +241,7 @@ void BM_PlayToSink_FromCorked(benchmark::State& state)
         for (int round = 0; round < 7; ++round) {
             // Past the cork delay with nothing sounding.
             std::this_thread::sleep_for(std::chrono::milliseconds(3400));
-            monitor.drain();
+            monitor.drain(300);
             corked += sinkInputCorked() ? 1 : 0;
             const auto t0 = Clock::now();
             engine.PlayChannel(0, 1);

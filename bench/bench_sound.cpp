@@ -2,6 +2,7 @@
 // and frame, and (with a PulseAudio server in PULSE_SERVER, e.g. the test run's null sink) the
 // time from PlayChannel to sound at the sink and the skew between grouped starts.
 
+#include "SinkMonitor.h"
 #include "sound/DX7Sound.h"
 #include "sound/Mixer.h"
 #include "sound/WavLoader.h"
@@ -142,53 +143,6 @@ void BM_MixerRender_11Voices(benchmark::State& state)
 }
 BENCHMARK(BM_MixerRender_11Voices);
 
-// The null sink's monitor, read raw through parec as it arrives.
-class Monitor
-{
-public:
-    bool start()
-    {
-        m_p.start(QStringLiteral("parec"),
-            { QStringLiteral("-d"), QStringLiteral("sorvanto_null.monitor"),
-                QStringLiteral("--raw"), QStringLiteral("--format=float32le"),
-                QStringLiteral("--rate=48000"), QStringLiteral("--channels=2"),
-                QStringLiteral("--latency-msec=1") });
-        if (!m_p.waitForStarted(3000))
-            return false;
-        // Live once data flows.
-        std::vector<float> f;
-        return read(f, 3000) && read(f, 3000);
-    }
-    // Appends whatever frames arrived within `ms` milliseconds (at least one read).
-    bool read(std::vector<float>& frames, int ms)
-    {
-        if (!m_p.bytesAvailable() && !m_p.waitForReadyRead(ms))
-            return false;
-        m_pending += m_p.readAll();
-        const qsizetype whole = m_pending.size() / 8 * 8;
-        const float* p = reinterpret_cast<const float*>(m_pending.constData());
-        frames.insert(frames.end(), p, p + whole / 4);
-        m_pending.remove(0, whole);
-        return true;
-    }
-    // Drops what arrived so far (the monitor never stops delivering, silence included).
-    void drain()
-    {
-        m_p.waitForReadyRead(20);
-        m_p.readAll();
-        m_pending.clear();
-    }
-    ~Monitor()
-    {
-        m_p.kill();
-        m_p.waitForFinished(2000);
-    }
-
-private:
-    QProcess m_p;
-    QByteArray m_pending;
-};
-
 // Index of the first frame whose left or right sample is not silent, or -1.
 qint64 firstSound(const std::vector<float>& f, size_t from = 0)
 {
@@ -202,7 +156,7 @@ void BM_PlayToSink_Median20(benchmark::State& state)
 {
     ensureApp();
     DX7Sound::Engine engine(DX7Sound::SystemDeviceFactory());
-    Monitor monitor;
+    SinkMonitor monitor;
     if (!engine.InitDirectSound() || !monitor.start()) {
         state.SkipWithError("no PulseAudio server with the sorvanto_null sink in PULSE_SERVER");
         return;
@@ -241,7 +195,7 @@ void BM_GroupedStartSkew(benchmark::State& state)
 {
     ensureApp();
     DX7Sound::Engine engine(DX7Sound::SystemDeviceFactory());
-    Monitor monitor;
+    SinkMonitor monitor;
     if (!engine.InitDirectSound() || !monitor.start()) {
         state.SkipWithError("no PulseAudio server with the sorvanto_null sink in PULSE_SERVER");
         return;
