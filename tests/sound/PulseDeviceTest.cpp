@@ -144,13 +144,7 @@ protected:
     // Records the sink while `act` runs and the event loop turns for `ms` milliseconds.
     Signal record(int ms, const std::function<void()>& act)
     {
-        SoundTestKit::SinkRecorder recorder(dir.filePath("rec.wav"));
-        EXPECT_TRUE(recorder.start()) << recorder.errorText().toStdString();
-        act();
-        QTest::qWait(ms);
-        Signal out;
-        EXPECT_TRUE(recorder.stop(out)) << recorder.errorText().toStdString();
-        return out;
+        return SoundTestKit::recordWhile(dir.filePath("rec.wav"), ms, act);
     }
 
     QString wav(const QString& name, double seconds, float value = 0.3f)

@@ -73,13 +73,7 @@ protected:
     // Records the sink while `act` runs and the event loop turns for `ms` milliseconds.
     Signal record(int ms, const std::function<void()>& act)
     {
-        SoundTestKit::SinkRecorder recorder(dir.filePath("rec.wav"));
-        EXPECT_TRUE(recorder.start()) << recorder.errorText().toStdString();
-        act();
-        QTest::qWait(ms);
-        Signal out;
-        EXPECT_TRUE(recorder.stop(out)) << recorder.errorText().toStdString();
-        return out;
+        return SoundTestKit::recordWhile(dir.filePath("rec.wav"), ms, act);
     }
 
     QTemporaryDir dir;

@@ -3,9 +3,11 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTest>
 #include <QThread>
 #include <algorithm>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <sndfile.h>
 
 namespace SoundTestKit {
@@ -210,6 +212,17 @@ bool pulseServerUp()
     if (!p.waitForFinished(5000))
         return false;
     return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+Signal recordWhile(const QString& wavPath, int ms, const std::function<void()>& act)
+{
+    SinkRecorder recorder(wavPath);
+    EXPECT_TRUE(recorder.start()) << recorder.errorText().toStdString();
+    act();
+    QTest::qWait(ms);
+    Signal out;
+    EXPECT_TRUE(recorder.stop(out)) << recorder.errorText().toStdString();
+    return out;
 }
 
 } // namespace SoundTestKit

@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -69,6 +70,11 @@ private:
     QString m_error;
     std::unique_ptr<QProcess> m_process;
 };
+
+// Records the sink into `wavPath` while `act` runs and the event loop then turns for `ms`
+// milliseconds. A recorder that cannot start or stop fails the current test and yields what it
+// has (possibly nothing).
+Signal recordWhile(const QString& wavPath, int ms, const std::function<void()>& act);
 
 // Level of one channel over frames [from, to) (to < 0: the end) in dB full scale:
 // 20*log10(rms). -inf (as -1000) for digital silence.
