@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QPointer>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -109,8 +110,15 @@ TEST_F(FileSafety, TerminationWhileTheDeleteQuestionIsOpenDeletesNothing)
         AppModul::CloseOnTermination termination;
         termination.setWindow(&form());
         QTimer watch;
+        // Counts boxes, not timer turns: the box asked first may still be up for a few turns
+        // while the signal travels through the termination pipe on a busy machine.
+        QPointer<QMessageBox> seen;
         QObject::connect(&watch, &QTimer::timeout, [&] {
-            if (qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) && questions++ == 0)
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || box == seen)
+                return;
+            seen = box;
+            if (questions++ == 0)
                 std::raise(SIGTERM);
         });
         watch.start(5);
