@@ -1,6 +1,7 @@
 // The phrase listing (directory read, filter, case-insensitive sort) plus the column split on a
 // directory of 10,000 WAV names, against a plain QDir read of the same names with a
 // case-folded sort. The ratio of the two times is the listing's overhead.
+#include "library/FollowDirectory.h"
 #include "library/PhraseLibrary.h"
 
 #include <QDir>
@@ -8,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <array>
 #include <benchmark/benchmark.h>
 #include <memory>
 
@@ -65,5 +67,21 @@ void BM_PlainQDirReadAndFoldedSort(benchmark::State& state)
     }
 }
 BENCHMARK(BM_PlainQDirReadAndFoldedSort)->Unit(benchmark::kMillisecond);
+
+// The quiet update after the directory changed: the listing, the column split and each list's
+// selection found again by name (one near the end of each list, where the search is longest).
+void BM_QuietUpdateKeepingSelections(benchmark::State& state)
+{
+    const QString dir = phraseDirectory();
+    const std::array<QString, 3> selected { QStringLiteral("aPhrase0001_1"),
+        QStringLiteral("BPhrase0000_2"), QStringLiteral("gone_3") };
+    for (auto _ : state) {
+        Library::PhraseDirectory listing;
+        listing.setPath(dir);
+        auto followed = Library::FollowDirectory(listing.names(), 0, selected);
+        benchmark::DoNotOptimize(followed);
+    }
+}
+BENCHMARK(BM_QuietUpdateKeepingSelections)->Unit(benchmark::kMillisecond);
 
 } // namespace
