@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+// Tooltips whose text is made when they are about to show, so a knob's tooltip tells the value
+// it has now rather than the one it had when the text was last set. GUI thread only.
+class ToolTips : public QObject
+{
+    Q_OBJECT
+public:
+    // Makes the tooltip text of one widget; called on the GUI thread just before it shows.
+    using Text = std::function<QString()>;
+
+    explicit ToolTips(QObject* parent = nullptr);
+
+    // Gives `widget` a tooltip made by `text` (a text set before is replaced at once).
+    void add(QWidget* widget, Text text);
+
+    // A control's tooltip: "<name>: <value>" (just the name when `value` is empty), then a line
+    // "Key: <key>" (or "Keys: ..." when `key` names several), left out when `key` is empty.
+    static QString compose(const QString& name, const QString& value, const QString& key);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QHash<const QObject*, Text> m_texts;
+};
