@@ -11,6 +11,8 @@ FilmStripControl::FilmStripControl(const QString& stripPath, QWidget* parent)
 {
     Controls::initControls();
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // Reached by Tab; a click leaves the focus where it is (on the phrase list).
+    setFocusPolicy(Qt::TabFocus);
     m_strip = Controls::loadStrip(m_stripPath);
 }
 

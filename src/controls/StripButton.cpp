@@ -1,6 +1,7 @@
 #include "controls/StripButton.h"
 
 #include <QAccessible>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -61,6 +62,17 @@ void StripButton::mousePressEvent(QMouseEvent* event)
     // Any button, any modifier keys.
     event->accept();
     press();
+}
+
+void StripButton::keyPressEvent(QKeyEvent* event)
+{
+    // Enter on the focused button is one press.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        press();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void StripButton::mouseDoubleClickEvent(QMouseEvent* event)

@@ -7,7 +7,8 @@
 #include <QWidget>
 
 // A latching two-frame button: every mouse-button press flips Value, shows the matching frame
-// and raises Push. The three kinds differ only in their artwork. GUI thread only.
+// and raises Push; so does Enter while it has the keyboard focus (Tab reaches it). The three
+// kinds differ only in their artwork. GUI thread only.
 class StripButton : public FilmStripControl
 {
     Q_OBJECT
@@ -43,6 +44,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:

@@ -1,6 +1,7 @@
 #include "controls/animKnob.h"
 
 #include <QAccessible>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -104,6 +105,11 @@ void animKnob::mouseMoveEvent(QMouseEvent* event)
     const double rounded = std::nearbyint(y); // ties to even
     if (rounded >= -32768.0 && rounded <= 32767.0)
         m_referenceY = static_cast<qint16>(rounded);
+    step(next);
+}
+
+void animKnob::step(int next)
+{
     if (next > m_frameCount) {
         m_frame = m_frameCount;
         return;
@@ -122,6 +128,28 @@ void animKnob::mouseMoveEvent(QMouseEvent* event)
     emit PropertyChanged(QStringLiteral("Value"));
     emit Scroll(m_value);
     valueChanged();
+}
+
+void animKnob::keyPressEvent(QKeyEvent* event)
+{
+    // Up and Down turn the knob one frame, exactly as one drag step up or down does; Enter
+    // stands for a double-click.
+    switch (event->key()) {
+    case Qt::Key_Up:
+        step(m_frame + 1);
+        break;
+    case Qt::Key_Down:
+        step(m_frame - 1);
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        emit DblClick();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
 }
 
 void animKnob::mouseDoubleClickEvent(QMouseEvent* event)

@@ -7,7 +7,8 @@
 #include <QWidget>
 
 // An owner-drawn rotary knob: a face showing one 50 x 50 frame of a 78-frame film strip, turned
-// by dragging up or down with the left button. Knows nothing of sound. GUI thread only.
+// by dragging up or down with the left button, or with Up and Down while it has the keyboard
+// focus (Tab reaches it). Knows nothing of sound. GUI thread only.
 class animKnob : public FilmStripControl
 {
     Q_OBJECT
@@ -34,10 +35,10 @@ public:
     void ReadProperties(const QVariantMap& bag);
 
 signals:
-    // The user double-clicked the face.
+    // The user double-clicked the face (or pressed Enter on it).
     void DblClick();
-    // A drag step drew a new frame; whatever the handler leaves in `Value` becomes the
-    // knob's value (without a redraw). Connect directly.
+    // A drag step (or an Up or Down key) drew a new frame; whatever the handler leaves in
+    // `Value` becomes the knob's value (without a redraw). Connect directly.
     void Scroll(qint16& Value);
 
 protected:
@@ -45,10 +46,14 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void redraw();
+    // One drag step to frame `next`: stops at the ends without an event, else draws the frame,
+    // computes Value and raises Scroll.
+    void step(int next);
     void updateRange();
     void valueChanged();
 
