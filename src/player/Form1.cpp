@@ -9,6 +9,7 @@
 #include "dialogs/SettingsCommand.h"
 #include "manage/LibraryCommands.h"
 #include "player/PhraseList.h"
+#include "player/PlayerKeys.h"
 #include "player/PlayerModel.h"
 
 #include <QAction>
@@ -76,6 +77,23 @@ Form1::Form1(Commands::ProgramValues& values, DX7Sound::Engine& engine, QWidget*
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     layout()->activate();
     Form_Load();
+
+    PlayerControls keyed;
+    keyed.window = this;
+    keyed.menuBar = menuBar();
+    keyed.options = mnuOptions;
+    keyed.save = mnuSave;
+    for (std::size_t c = 0; c < 3; ++c) {
+        keyed.lists[c] = lstPhrase[c];
+        keyed.level[c] = m_levelKnob[c];
+        keyed.pan[c] = m_panKnob[c];
+        keyed.mute[c] = m_muteButton[c];
+        keyed.play[c] = m_playButton[c];
+    }
+    keyed.sync = m_sync;
+    PlayerModel& model = *m_model;
+    m_keys = std::make_unique<PlayerKeys>(
+        keyed, [&model](int c) { return model.playing(c); }, [&model] { model.followDirectory(); });
 }
 
 Form1::~Form1() = default;
@@ -172,7 +190,7 @@ void Form1::buildControls()
 
 void Form1::buildMenus()
 {
-    QMenu* mnuOptions = menuBar()->addMenu(QStringLiteral("Options"));
+    mnuOptions = menuBar()->addMenu(QStringLiteral("Options"));
     mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
     mnuSettings = mnuOptions->addAction(QStringLiteral("Settings..."));
     mnuOptions->addSeparator();
@@ -350,6 +368,13 @@ void Form1::fillLists(const std::array<QStringList, 3>& columns)
 {
     for (int c = 0; c < 3; ++c)
         lstPhrase[c]->addItems(columns[c]);
+}
+
+void Form1::replaceLists(
+    const std::array<QStringList, 3>& columns, const std::array<int, 3>& selectedRows)
+{
+    for (std::size_t c = 0; c < 3; ++c)
+        lstPhrase[c]->replaceEntries(columns[c], selectedRows[c]);
 }
 
 qint16 Form1::level(int column) const

@@ -10,6 +10,7 @@ class QAction;
 class QLabel;
 class QMenu;
 class PhraseList;
+class PlayerKeys;
 class PlayerModel;
 class animKnob;
 class miniButton;
@@ -74,6 +75,8 @@ private:
     void selectRow(int list, int row) override;
     void clearLists() override;
     void fillLists(const std::array<QStringList, 3>& columns) override;
+    void replaceLists(
+        const std::array<QStringList, 3>& columns, const std::array<int, 3>& selectedRows) override;
     qint16 level(int column) const override;
     void setLevel(int column, qint16 value) override;
     qint16 pan(int column) const override;
@@ -100,6 +103,7 @@ private:
     // Menus. The check items are checkable; their click handlers invert the check mark
     // themselves (a menu click reaches them with Qt's own flip undone). mnuPop is not on the
     // menu bar: showPopup() opens it.
+    QMenu* mnuOptions = nullptr;
     QAction* mnuSettings = nullptr;
     QAction* mnuSync = nullptr;
     QAction* mnuAutoPlay = nullptr;
@@ -114,4 +118,6 @@ private:
     std::unique_ptr<PlayerModel> m_model;
     std::unique_ptr<LibraryCommands> m_library;
     std::unique_ptr<SettingsCommand> m_settings;
+    // Last, so that it goes first: no key, focus or tooltip reaches it while the controls go.
+    std::unique_ptr<PlayerKeys> m_keys;
 };

@@ -1,6 +1,7 @@
 #include "player/PhraseList.h"
 
 #include <QMouseEvent>
+#include <QScrollBar>
 
 PhraseList::PhraseList(QWidget* parent)
     : QListWidget(parent)
@@ -37,4 +38,45 @@ void PhraseList::mouseDoubleClickEvent(QMouseEvent* event)
     // The second press of a double-click is not a press: with Auto Play it would load and
     // restart the set a moment after the first press started it.
     event->accept();
+}
+
+void PhraseList::pressCurrentRow()
+{
+    QListWidgetItem* item = currentItem();
+    if (!item)
+        return;
+    if (!item->isSelected())
+        setCurrentItem(item, QItemSelectionModel::ClearAndSelect);
+    emit MouseDown(Qt::LeftButton);
+}
+
+QStringList PhraseList::entries() const
+{
+    QStringList texts;
+    texts.reserve(count());
+    for (int row = 0; row < count(); ++row)
+        texts << item(row)->text();
+    return texts;
+}
+
+void PhraseList::replaceEntries(const QStringList& newEntries, int selectedRow)
+{
+    // Unchanged entries keep their selection as it is (also among equal texts).
+    if (entries() == newEntries)
+        return;
+
+    const QString cursorEntry = currentItem() ? currentItem()->text() : QString();
+    const int scroll = verticalScrollBar()->value();
+    clear();
+    addItems(newEntries);
+    if (selectedRow >= 0 && selectedRow < count()) {
+        setCurrentRow(selectedRow, QItemSelectionModel::ClearAndSelect);
+    } else {
+        clearSelection();
+        // The cursor stays on its entry, unselected, for the arrow keys and Enter.
+        const int cursor = static_cast<int>(newEntries.indexOf(cursorEntry));
+        if (!cursorEntry.isEmpty() && cursor >= 0)
+            setCurrentRow(cursor, QItemSelectionModel::NoUpdate);
+    }
+    verticalScrollBar()->setValue(scroll);
 }

@@ -11,6 +11,19 @@ class PhraseList : public QListWidget
 public:
     explicit PhraseList(QWidget* parent = nullptr);
 
+    // A left press on the row the keyboard cursor is on, as a mouse press there would be: the
+    // row is selected first, then MouseDown is raised. Without a cursor row (an empty list, a
+    // list just refilled) there is nothing to press and nothing happens.
+    void pressCurrentRow();
+
+    // The entries, first to last.
+    QStringList entries() const;
+
+    // Shows `entries` instead of the present ones, selecting row `selectedRow` (-1: none), and
+    // keeping the cursor row's entry and the scroll position where they still are. Raises no
+    // MouseDown. Does nothing when the entries are already these.
+    void replaceEntries(const QStringList& entries, int selectedRow);
+
 signals:
     // A press with `button`, the selection already updated.
     void MouseDown(Qt::MouseButton button);

@@ -1,11 +1,13 @@
 #include "player/PlayerModel.h"
 
 #include "app/Commands.h"
+#include "library/FollowDirectory.h"
 #include "player/PlayerView.h"
 #include "sound/DX7Sound.h"
 
 #include <QCoreApplication>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -34,7 +36,10 @@ PlayerModel::PlayerModel(
     : m_view(view)
     , m_values(values)
     , m_engine(engine)
-{ }
+{
+    QObject::connect(
+        &m_watcher, &DirectoryWatcher::changed, &m_watcher, [this] { followDirectory(); });
+}
 
 void PlayerModel::openSound()
 {
@@ -49,9 +54,32 @@ void PlayerModel::refreshLists()
     m_listing.setPath(m_values.WAVpath);
     m_view.clearLists();
     // Let the emptied lists repaint; other handlers may run here and find them empty (and may
-    // switch the extension option, which the filling below then follows).
+    // switch the extension option, which the filling below then follows). A quiet update asked
+    // for now would fill them twice: it waits.
+    const bool nested = std::exchange(m_refreshing, true);
     QCoreApplication::processEvents();
+    m_refreshing = nested;
     m_view.fillLists(Library::SplitIntoColumns(m_listing.names(), m_values.ShowEnding));
+    m_watcher.setDirectory(m_listing.path());
+    if (!m_refreshing && std::exchange(m_followAfterRefresh, false))
+        followDirectory();
+}
+
+void PlayerModel::followDirectory()
+{
+    if (m_view.unloaded())
+        return;
+    if (m_refreshing) {
+        m_followAfterRefresh = true;
+        return;
+    }
+    m_listing.setPath(m_values.WAVpath);
+    const std::array<QString, 3> selected { m_view.selectedEntry(0), m_view.selectedEntry(1),
+        m_view.selectedEntry(2) };
+    const Library::FollowedColumns next
+        = Library::FollowDirectory(m_listing.names(), m_values.ShowEnding, selected);
+    m_view.replaceLists(next.entries, next.selectedRow);
+    m_watcher.setDirectory(m_listing.path());
 }
 
 QString PlayerModel::selectedEntry(int list) const

@@ -2,6 +2,7 @@
 
 #include "app/IoResult.h"
 #include "dialogs/SettingsIntents.h"
+#include "library/DirectoryWatcher.h"
 #include "library/PhraseLibrary.h"
 #include "manage/LibraryIntents.h"
 
@@ -44,8 +45,16 @@ public:
     // Opens the sound engine: device, eleven channels with the default clip, level 80.
     void openSound();
     // Refills the three lists from WAVpath: empties them, lets pending events run once (other
-    // handlers may find them empty), then fills them as the option ShowEnding says.
+    // handlers may find them empty), then fills them as the option ShowEnding says. Points the
+    // directory watcher at the directory listed.
     void refreshLists() override;
+    // The quiet update after the sound directory changed behind the program's back (its
+    // watcher, F5): re-reads WAVpath and shows what it holds now, keeping each list's selected
+    // entry where its file is still listed. Touches no channel, flag or button and lets no
+    // events run. Asked for while a refresh lets events run, it runs when the refresh ends.
+    void followDirectory();
+    // Reports changes of the directory the lists show (once per burst); the model follows it.
+    DirectoryWatcher& directoryWatcher() { return m_watcher; }
 
     // A mouse press in list `index`, after the list moved its selection to the pressed row:
     // records the list, opens the popup on a right press, else lines the lists up and applies
@@ -113,6 +122,9 @@ private:
     Commands::ProgramValues& m_values;
     DX7Sound::Engine& m_engine;
     Library::PhraseDirectory m_listing;
+    DirectoryWatcher m_watcher;
+    bool m_refreshing = false;
+    bool m_followAfterRefresh = false;
     std::array<bool, 3> Playing {};
     qint16 CurrentListIndex = 0;
 };

@@ -26,6 +26,12 @@ public:
     virtual void clearLists() = 0;
     // Appends each column's entries to its list.
     virtual void fillLists(const std::array<QStringList, 3>& columns) = 0;
+    // Shows each column's entries instead of its list's, selecting row selectedRows[c] (-1:
+    // none) and keeping the cursor row and the scroll position where they can be kept; raises
+    // no press. A list whose entries are these already stays exactly as it is.
+    virtual void replaceLists(
+        const std::array<QStringList, 3>& columns, const std::array<int, 3>& selectedRows)
+        = 0;
 
     // The column's Level knob, Pan knob and Mute button.
     virtual qint16 level(int column) const = 0;

@@ -298,7 +298,7 @@ bool Engine::StopChannel(qint16 channel)
 void Engine::SetChannelVolume(qint16 channel, quint8 level)
 {
     d->serviceDevice();
-    const qint16 volume = qint16(qint16(level) * 60 - 6000);
+    const qint16 volume = qint16(VolumeOfLevel(level));
     Slot* s = d->slot(channel);
     // The device accepts -10000..0; anything else is refused and the old volume stays.
     if (!s || !s->Loaded || volume > 0 || volume < -10000)

@@ -72,6 +72,18 @@ public:
         for (size_t l = 0; l < 3; ++l)
             lists.at(l)->addItems(columns.at(l));
     }
+    void replaceLists(
+        const std::array<QStringList, 3>& columns, const std::array<int, 3>& selectedRows) override
+    {
+        for (size_t l = 0; l < 3; ++l) {
+            if (entries(int(l)) == columns.at(l))
+                continue;
+            lists.at(l)->clear();
+            lists.at(l)->addItems(columns.at(l));
+            if (selectedRows.at(l) >= 0)
+                selectRow(int(l), selectedRows.at(l));
+        }
+    }
     qint16 level(int column) const override { return levels.at(size_t(column)); }
     void setLevel(int column, qint16 value) override { levels.at(size_t(column)) = value; }
     qint16 pan(int column) const override { return pans.at(size_t(column)); }

@@ -1,0 +1,159 @@
+#include "player/PlayerKeys.h"
+
+#include "controls/StripButton.h"
+#include "controls/animKnob.h"
+#include "player/PhraseList.h"
+#include "sound/DX7Sound.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+// The frame's colour: the lists' text colour, which stands out on the dark lists, the red
+// panel and the black window alike.
+const QColor kFrameColour(255, 255, 128);
+
+// A press as the mouse gives it; a disabled control takes none.
+void pressIfEnabled(StripButton* button)
+{
+    if (button->isEnabled())
+        button->press();
+}
+
+} // namespace
+
+PlayerKeys::PlayerKeys(
+    const PlayerControls& controls, std::function<bool(int)> playing, std::function<void()> follow)
+    : m_controls(controls)
+    , m_playing(std::move(playing))
+    , m_follow(std::move(follow))
+    , m_keys(controls.window, *this)
+    , m_frame(kFrameColour)
+{
+    m_keys.setPhraseLists({ controls.lists[0], controls.lists[1], controls.lists[2] });
+    arrangeFocus();
+    addToolTips();
+}
+
+void PlayerKeys::arrangeFocus()
+{
+    // Column by column, as the eye reads the strip: Level, Pan, Mute, Play, the list; then the
+    // sync panel. The first list has the focus at start, so the arrow keys move in it.
+    const PlayerControls& k = m_controls;
+    QWidget* previous = nullptr;
+    const auto chain = [&](QWidget* next) {
+        if (previous)
+            QWidget::setTabOrder(previous, next);
+        previous = next;
+        m_frame.track(next);
+    };
+    for (std::size_t c = 0; c < 3; ++c) {
+        chain(k.level[c]);
+        chain(k.pan[c]);
+        chain(k.mute[c]);
+        chain(k.play[c]);
+        chain(k.lists[c]);
+    }
+    chain(k.sync);
+    k.lists[0]->setFocus();
+}
+
+QString PlayerKeys::levelText(qint16 level)
+{
+    // The engine takes 8-bit levels and keeps the volume at or below 0 dB.
+    if (level < 0 || level > 255)
+        return QString::number(level);
+    const int hundredths = std::min(DX7Sound::VolumeOfLevel(static_cast<quint8>(level)), 0);
+    return QString::number(hundredths / 100.0, 'f', 1) + QStringLiteral(" dB");
+}
+
+QString PlayerKeys::panText(qint16 pan)
+{
+    constexpr int kCentre = 50;
+    if (pan == kCentre)
+        return QStringLiteral("C");
+    return (pan < kCentre ? QStringLiteral("L") : QStringLiteral("R"))
+        + QString::number(std::abs(pan - kCentre));
+}
+
+void PlayerKeys::addToolTips()
+{
+    const PlayerControls& k = m_controls;
+    const std::function<bool(int)>& playing = m_playing;
+    for (std::size_t c = 0; c < 3; ++c) {
+        const int column = static_cast<int>(c);
+        const QString n = QString::number(column + 1);
+        animKnob* level = k.level[c];
+        animKnob* pan = k.pan[c];
+        StripButton* mute = k.mute[c];
+        m_tips.add(level, [level, mute, n] {
+            QString value = levelText(level->Value());
+            if (mute->Value())
+                value += QStringLiteral(", muted");
+            return ToolTips::compose(
+                QStringLiteral("Level ") + n, value, QStringLiteral("Up, Down"));
+        });
+        m_tips.add(pan, [pan, n] {
+            return ToolTips::compose(QStringLiteral("Pan ") + n, panText(pan->Value()),
+                QStringLiteral("Up, Down; Enter centres"));
+        });
+        m_tips.add(mute, [mute, column, n] {
+            return ToolTips::compose(QStringLiteral("Mute ") + n,
+                mute->Value() ? QStringLiteral("on") : QStringLiteral("off"),
+                Keys::keyName(Keys::Gesture::Mute, column));
+        });
+        m_tips.add(k.play[c], [playing, column, n] {
+            return ToolTips::compose(QStringLiteral("Play ") + n,
+                playing(column) ? QStringLiteral("playing") : QStringLiteral("stopped"),
+                Keys::keyName(Keys::Gesture::Play, column));
+        });
+    }
+    m_tips.add(k.sync, [playing] {
+        const bool any = playing(0) || playing(1) || playing(2);
+        return ToolTips::compose(QStringLiteral("Sync all: start / stop"),
+            any ? QStringLiteral("playing") : QStringLiteral("stopped"),
+            Keys::keyName(Keys::Gesture::Sync));
+    });
+}
+
+void PlayerKeys::pressSync()
+{
+    pressIfEnabled(m_controls.sync);
+}
+
+void PlayerKeys::pressPlay(int column)
+{
+    pressIfEnabled(m_controls.play.at(column));
+}
+
+void PlayerKeys::pressMute(int column)
+{
+    pressIfEnabled(m_controls.mute.at(column));
+}
+
+void PlayerKeys::pressListRow(int column)
+{
+    PhraseList* list = m_controls.lists.at(column);
+    if (list->isEnabled())
+        list->pressCurrentRow();
+}
+
+void PlayerKeys::refreshLists()
+{
+    m_follow();
+}
+
+void PlayerKeys::openMenus()
+{
+    m_controls.menuBar->setActiveAction(m_controls.options->menuAction());
+}
+
+void PlayerKeys::saveSettings()
+{
+    m_controls.save->trigger();
+}
