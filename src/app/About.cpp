@@ -37,6 +37,16 @@ constexpr std::array kHelpSections {
         "  program directory  the executable's directory\n"
         "The sound directory is the program directory unless the Settings dialog chose\n"
         "another; a relative one is taken from the program directory.\n" },
+    HelpSection { "Keys",
+        "Wherever the focus is in the main window (not while a box takes typing):\n"
+        "Space        press the sync panel: start the selected phrases, or stop all\n"
+        "1, 2, 3      press Play of column 1, 2, 3\n"
+        "Shift+1..3   press Mute of column 1, 2, 3\n"
+        "Enter        in a phrase list: press the row the cursor is on\n"
+        "F5           read the sound directory again, keeping the selections\n"
+        "Alt+O, F10   open the Options menu\n"
+        "Ctrl+S       Save Settings\n"
+        "Tab reaches the knobs (Up, Down turn them) and the buttons (Enter presses).\n" },
 };
 
 } // namespace

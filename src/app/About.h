@@ -13,7 +13,7 @@ const char* Version();
 // The text of --version: program name and version, one line.
 std::string VersionText();
 
-// The text of --help: its sections (usage, options, files) in order, each a title line and
+// The text of --help: its sections (usage, options, files, keys) in order, each a title line and
 // indented lines.
 std::string HelpText();
 

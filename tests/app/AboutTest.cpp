@@ -69,6 +69,11 @@ TEST(About, HelpHasItsSectionsInOrderWithIndentedLines)
     ASSERT_NE(options, std::string::npos);
     ASSERT_NE(files, std::string::npos);
     EXPECT_LT(options, files);
+    const std::size_t keys = help.find("\nKeys:\n");
+    ASSERT_NE(keys, std::string::npos);
+    EXPECT_LT(files, keys);
+    for (const char* key : { "Space", "Shift+1..3", "Enter", "F5", "Alt+O, F10", "Ctrl+S" })
+        EXPECT_NE(help.find(key, keys), std::string::npos) << key;
     EXPECT_NE(help.find("--version"), std::string::npos);
     EXPECT_NE(help.find("$XDG_CONFIG_HOME/sorvanto/sorvanto.ini"), std::string::npos);
     EXPECT_NE(help.find("$XDG_DATA_HOME/sorvanto/"), std::string::npos);
