@@ -6,6 +6,7 @@
 // The test runs itself again inside xvfb-run with openbox started first; that second run
 // (SORVANTO_KEYS_X_RUN set) drives the real window with xdotool.
 #include "e2e/PlayerFixture.h"
+#include "support/WindowManagerRun.h"
 
 #include "controls/StripButton.h"
 #include "player/Form1.h"
@@ -66,34 +67,12 @@ protected:
 
 TEST_F(KeysUnderWindowManager, RealKeyStrokesStartMuteAndStop)
 {
-    if (qEnvironmentVariableIsEmpty("SORVANTO_KEYS_X_RUN")) {
-        for (const char* tool : { "xvfb-run", "openbox", "xdotool", "xprop" })
-            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
-                GTEST_SKIP() << tool << " is not installed";
-        // The first run: start the second one under a virtual display and openbox.
-        const QString script = QStringLiteral(
-            "openbox --sm-disable >/dev/null 2>&1 & wm=$!; "
-            "for i in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | "
-            "grep -q 'window id' && break; sleep 0.1; done; "
-            "\"$0\" --gtest_filter=KeysUnderWindowManager.*; rc=$?; kill $wm; exit $rc");
-        QProcess run;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("SORVANTO_KEYS_X_RUN"), QStringLiteral("1"));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        // The X and font libraries keep caches until exit; leaks are checked elsewhere.
-        env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
-        run.setProcessEnvironment(env);
-        run.setProcessChannelMode(QProcess::MergedChannels);
-        run.start(QStringLiteral("xvfb-run"),
-            { QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x1024x24"),
-                QStringLiteral("sh"), QStringLiteral("-c"), script,
-                QCoreApplication::applicationFilePath() });
-        ASSERT_TRUE(run.waitForFinished(180000)) << "the run under Xvfb did not finish";
-        const QString out = QString::fromUtf8(run.readAll());
-        EXPECT_EQ(run.exitCode(), 0) << qPrintable(out);
-        EXPECT_TRUE(out.contains(QStringLiteral("[  PASSED  ] 1 test"))) << qPrintable(out);
+    for (const char* tool : { "xvfb-run", "openbox", "xdotool", "xprop" })
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+            GTEST_SKIP() << tool << " is not installed";
+    if (!WindowManagerRun::inside(
+            "SORVANTO_KEYS_X_RUN", QStringLiteral("KeysUnderWindowManager.*")))
         return;
-    }
 
     addSet(QStringLiteral("intro"), 300, 400, 500);
     start();

@@ -7,6 +7,7 @@
 // (SORVANTO_STACKING_RUN set) drives the real window and measures.
 #include "e2e/PlayerFixture.h"
 #include "player/PlayerModel.h"
+#include "support/WindowManagerRun.h"
 
 #include "manage/LibraryCommands.h"
 #include "manage/frmRename.h"
@@ -73,31 +74,8 @@ protected:
 
 TEST_F(WindowStacking, QuestionsAndNoticesShowAboveTheTopmostRenameDialog)
 {
-    if (qEnvironmentVariableIsEmpty("SORVANTO_STACKING_RUN")) {
-        // The first run: start the second one under a virtual display and openbox.
-        const QString script = QStringLiteral(
-            "openbox --sm-disable >/dev/null 2>&1 & wm=$!; "
-            "for i in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | "
-            "grep -q 'window id' && break; sleep 0.1; done; "
-            "\"$0\" --gtest_filter=WindowStacking.*; rc=$?; kill $wm; exit $rc");
-        QProcess run;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("SORVANTO_STACKING_RUN"), QStringLiteral("1"));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        // The X and font libraries keep caches until exit; leaks are checked elsewhere.
-        env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
-        run.setProcessEnvironment(env);
-        run.setProcessChannelMode(QProcess::MergedChannels);
-        run.start(QStringLiteral("xvfb-run"),
-            { QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x1024x24"),
-                QStringLiteral("sh"), QStringLiteral("-c"), script,
-                QCoreApplication::applicationFilePath() });
-        ASSERT_TRUE(run.waitForFinished(180000)) << "the run under Xvfb did not finish";
-        const QString out = QString::fromUtf8(run.readAll());
-        EXPECT_EQ(run.exitCode(), 0) << qPrintable(out);
-        EXPECT_TRUE(out.contains(QStringLiteral("[  PASSED  ] 1 test"))) << qPrintable(out);
+    if (!WindowManagerRun::inside("SORVANTO_STACKING_RUN", QStringLiteral("WindowStacking.*")))
         return;
-    }
 
     autoPlay = 0;
     addSet(QStringLiteral("intro"), 300, 400, 500);
