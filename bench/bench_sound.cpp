@@ -41,7 +41,7 @@ void ensureApp()
 QString makeWav(const QString& name, int rate, double seconds, float dcValue = 0.0f,
     int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16)
 {
-    const QString path = benchDir().filePath(name);
+    QString path = benchDir().filePath(name);
     if (QFile::exists(path))
         return path;
     const sf_count_t frames = sf_count_t(seconds * rate);

@@ -116,7 +116,7 @@ bool SinkRecorder::start()
             m_error = QStringLiteral("parec ended at once (is the PulseAudio test server up?)");
             return false;
         }
-        if (QFileInfo(m_path).size() > 32 * 1024)
+        if (QFileInfo(m_path).size() > qint64(32) * 1024)
             return true;
         QThread::msleep(5);
     }
