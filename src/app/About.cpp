@@ -21,11 +21,11 @@ struct HelpSection
 // One entry per section of --help; a new section is one more entry here.
 constexpr std::array kHelpSections {
     HelpSection { "Usage",
-        "sorvanto [--help | --version]\n"
+        "sorvanto [-h | --help | --version]\n"
         "Plays looping phrases (WAV files) of one sound directory in three columns.\n" },
     HelpSection { "Options",
-        "--help     print this text and exit\n"
-        "--version  print the version and exit\n"
+        "-h, --help  print this text and exit\n"
+        "--version   print the version and exit\n"
         "Any other argument is ignored.\n" },
     HelpSection { "Files",
         "Installed (sorvanto in a bin/ directory with ../share/sorvanto/ beside it):\n"
@@ -88,7 +88,7 @@ std::optional<int> HandleCommandLine(int argc, const char* const* argv, std::FIL
         if (argv[i] == nullptr)
             continue;
         std::string text;
-        if (std::strcmp(argv[i], "--help") == 0)
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
             text = HelpText();
         else if (std::strcmp(argv[i], "--version") == 0)
             text = VersionText();

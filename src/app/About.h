@@ -17,8 +17,8 @@ std::string VersionText();
 // indented lines.
 std::string HelpText();
 
-// Looks for --help or --version among the arguments (argv[1..argc-1]); the first one found is
-// answered by writing its text to `out`, and the exit status is returned (0; 1 when `out`
+// Looks for --help (or -h) or --version among the arguments (argv[1..argc-1]); the first one found
+// is answered by writing its text to `out`, and the exit status is returned (0; 1 when `out`
 // refused the text). Without either
 // the result is empty and nothing is written: every other argument is ignored. Needs nothing
 // of Qt, so it runs before any window, lock or settings file exists. Main thread.

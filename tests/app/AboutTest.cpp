@@ -37,7 +37,7 @@ Answer run(std::vector<const char*> args)
 TEST(About, OtherArgumentsAreIgnoredAndWriteNothing)
 {
     for (const std::vector<const char*>& args :
-        std::vector<std::vector<const char*>> { {}, { "-h" }, { "-v" }, { "--Help" },
+        std::vector<std::vector<const char*>> { {}, { "-v" }, { "-H" }, { "--Help" },
             { "--help=yes" }, { "-platform", "xcb" }, { "help" }, { "" } }) {
         const Answer a = run(args);
         EXPECT_FALSE(a.status.has_value()) << (args.empty() ? "(none)" : args[0]);
@@ -57,6 +57,11 @@ TEST(About, TheFirstOfHelpAndVersionAnswersWhereverItStands)
     const Answer help = run({ "--help", "--version" });
     ASSERT_EQ(help.status, 0);
     EXPECT_EQ(help.text, About::HelpText());
+
+    // -h is --help.
+    const Answer shortHelp = run({ "--ignored", "-h", "--version" });
+    ASSERT_EQ(shortHelp.status, 0);
+    EXPECT_EQ(shortHelp.text, About::HelpText());
 }
 
 TEST(About, HelpHasItsSectionsInOrderWithIndentedLines)

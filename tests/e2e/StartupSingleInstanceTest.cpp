@@ -51,7 +51,8 @@ protected:
         }
     }
 
-    QProcess* launch(const QStringList& arguments = {}, const std::function<void()>& inChild = {})
+    QProcess* launch(const QStringList& arguments = {}, const std::function<void()>& inChild = {},
+        const std::function<void(QProcessEnvironment&)>& adjust = {})
     {
         auto process = std::make_unique<QProcess>();
         if (inChild)
@@ -60,10 +61,12 @@ protected:
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("print_suppressions=0"));
+        if (adjust)
+            adjust(env);
         process->setProcessEnvironment(env);
         process->setProgram(binary);
         process->setArguments(arguments);
-        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->setProcessChannelMode(channelMode);
         process->start();
         processes.push_back(std::move(process));
         return processes.back().get();
@@ -118,6 +121,7 @@ protected:
     }
 
     QTemporaryDir root;
+    QProcess::ProcessChannelMode channelMode = QProcess::ForwardedErrorChannel;
     QString programDir;
     QString runtimeDir;
     QString binary;
@@ -254,4 +258,38 @@ TEST_F(StartupE2E, AFrozenSoundServerHoldsUpNeitherTheEndNorTheNextStart)
     ASSERT_TRUE(second->waitForFinished(kStartTimeoutMs));
     EXPECT_LT(clock.elapsed(), 2500) << "the window did not answer during the freeze";
     EXPECT_EQ(second->exitCode(), 0);
+}
+
+TEST_F(StartupE2E, WithoutADisplayItSaysSoInOneLineAndExitsWithOne)
+{
+    const QString unusedDisplay = QStringLiteral(":%1").arg(400 + (::getpid() % 400));
+    const std::vector<std::function<void(QProcessEnvironment&)>> environments {
+        // No display at all.
+        [](QProcessEnvironment& env) {
+            for (const char* name : { "QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY" })
+                env.remove(QLatin1String(name));
+        },
+        // A display that no server answers, asked for explicitly.
+        [&unusedDisplay](QProcessEnvironment& env) {
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+            env.insert(QStringLiteral("DISPLAY"), unusedDisplay);
+            env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        },
+    };
+    for (const auto& adjust : environments) {
+        channelMode = QProcess::SeparateChannels;
+        QProcess* run = launch({}, {}, adjust);
+        ASSERT_TRUE(run->waitForFinished(kStartTimeoutMs));
+        EXPECT_EQ(run->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(run->exitCode(), 1);
+        const QString err = QString::fromUtf8(run->readAllStandardError());
+        EXPECT_EQ(err.count(QLatin1Char('\n')), 1) << qPrintable(err);
+        EXPECT_TRUE(err.startsWith(QStringLiteral("sorvanto: cannot open its window: ")))
+            << qPrintable(err);
+        EXPECT_TRUE(err.contains(QStringLiteral("QT_QPA_PLATFORM=offscreen"))) << qPrintable(err);
+        EXPECT_TRUE(err.contains(QStringLiteral("xvfb-run"))) << qPrintable(err);
+    }
+    // Nothing was started: no lock, no settings, no clip.
+    EXPECT_FALSE(QFile::exists(programDir + QStringLiteral("/sorvanto.ini")));
+    EXPECT_TRUE(QDir(runtimeDir).isEmpty());
 }
