@@ -4,6 +4,8 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QLockFile>
 
 #include <cerrno>
@@ -16,6 +18,12 @@ namespace {
 // A lock file whose owner cannot be read is only taken for abandoned after this long, so a
 // lock that another instance is writing at this very moment is not stolen.
 constexpr qint64 kUnreadableLockAgeMs = 5000;
+
+// How long a later start waits for the running instance to take its request.
+constexpr int kShowRequestTimeoutMs = 2000;
+
+// What a later start sends; anything else on the channel is ignored.
+constexpr char kShowRequest[] = "show\n";
 
 QString lockPathFor(const QString& lockDir, const QString& exePath)
 {
@@ -67,9 +75,57 @@ SingleInstance::SingleInstance(const QString& lockDir, const QString& exePath)
     // instance; refusing to start would lock the user out for good.
     if (!m_first && m_lock->error() != QLockFile::LockFailedError)
         m_first = true;
+
+    m_channel = path.chopped(int(sizeof ".lock") - 1) + QStringLiteral(".sock");
+    if (!m_first)
+        return;
+    // The lock is ours, so a socket file left there belongs to a process that is gone.
+    QLocalServer::removeServer(m_channel);
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_server->listen(m_channel))
+        return; // a later start then only exits, as it would without the channel
+    connect(m_server, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* client = m_server->nextPendingConnection()) {
+            connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+            connect(client, &QLocalSocket::readyRead, this, [this, client] {
+                if (!client->canReadLine())
+                    return;
+                const bool show = client->readLine(64) == kShowRequest;
+                client->write("ok\n");
+                client->disconnectFromServer();
+                if (show)
+                    emit showRequested();
+            });
+        }
+    });
 }
 
-SingleInstance::~SingleInstance() = default;
+bool SingleInstance::askFirstToShow() const
+{
+    if (m_first || m_channel.isEmpty())
+        return false;
+    QLocalSocket socket;
+    socket.connectToServer(m_channel);
+    if (!socket.waitForConnected(kShowRequestTimeoutMs))
+        return false;
+    socket.write(kShowRequest);
+    if (!socket.waitForBytesWritten(kShowRequestTimeoutMs))
+        return false;
+    // The answer says that the running instance has read the request.
+    while (!socket.canReadLine()) {
+        if (!socket.waitForReadyRead(kShowRequestTimeoutMs))
+            return false;
+    }
+    return socket.readLine(64) == "ok\n";
+}
+
+SingleInstance::~SingleInstance()
+{
+    // The server goes before the lock, so that the next holder finds no listener.
+    delete m_server;
+    m_server = nullptr;
+}
 
 bool SingleInstance::isFirst() const
 {

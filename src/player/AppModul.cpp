@@ -2,6 +2,8 @@
 
 #include "app/About.h"
 #include "app/Commands.h"
+#include "app/DisplayCheck.h"
+#include "app/Placement.h"
 #include "app/ProgramLocations.h"
 #include "app/SingleInstance.h"
 #include "player/Form1.h"
@@ -15,6 +17,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -127,6 +130,13 @@ int Main(int argc, char** argv)
     // --help and --version answer before anything of the program exists.
     if (const std::optional<int> status = About::HandleCommandLine(argc, argv, stdout))
         return *status;
+    // Qt aborts when it finds no display; say so in one line and how to run without one.
+    if (const QString problem
+        = Commands::MissingDisplayMessage(QProcessEnvironment::systemEnvironment());
+        !problem.isEmpty()) {
+        std::fputs(qPrintable(problem + QLatin1Char('\n')), stderr);
+        return 1;
+    }
 
     // The rest of the command line is ignored, Qt's own options included.
     int qtArgc = argc > 0 ? 1 : 0;
@@ -136,10 +146,13 @@ int Main(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("org.vorn.Sorvanto"));
 
     // Before anything touches a file: is this executable already running for this user?
-    const Commands::SingleInstance instance(
+    Commands::SingleInstance instance(
         Commands::GetTempDir(), QCoreApplication::applicationFilePath());
-    if (!instance.isFirst())
+    if (!instance.isFirst()) {
+        // The user asked for the program: show them the one that runs.
+        instance.askFirstToShow();
         return 0;
+    }
 
     // A file-size limit (ulimit -f) must make a write fail, which every save handles, rather
     // than kill the program with SIGXFSZ.
@@ -153,6 +166,8 @@ int Main(int argc, char** argv)
     DX7Sound::Engine engine(DX7Sound::SystemDeviceFactory());
     const std::unique_ptr<Form1> form = StartProgram(values, engine);
     termination.setWindow(form.get());
+    QObject::connect(&instance, &Commands::SingleInstance::showRequested, form.get(),
+        [window = form.get()] { Commands::BringToFront(*window); });
     // A signal taken during start-up may have closed the window already.
     if (form->unloaded())
         return 0;
