@@ -23,6 +23,8 @@
 #include <QMenuBar>
 #include <QThread>
 
+#include <algorithm>
+
 namespace {
 
 // The highlight colour: the red panel behind the knobs (the knob artwork's background) and the
@@ -83,6 +85,7 @@ Form1::Form1(Commands::ProgramValues& values, DX7Sound::Engine& engine, QWidget*
     keyed.menuBar = menuBar();
     keyed.options = mnuOptions;
     keyed.save = mnuSave;
+    keyed.popupItems = { mnuRename, mnuRenameSet, mnuDel, mnuDelSet };
     for (std::size_t c = 0; c < 3; ++c) {
         keyed.lists[c] = lstPhrase[c];
         keyed.level[c] = m_levelKnob[c];
@@ -93,7 +96,8 @@ Form1::Form1(Commands::ProgramValues& values, DX7Sound::Engine& engine, QWidget*
     keyed.sync = m_sync;
     PlayerModel& model = *m_model;
     m_keys = std::make_unique<PlayerKeys>(
-        keyed, [&model](int c) { return model.playing(c); }, [&model] { model.followDirectory(); });
+        keyed, [&model](int c) { return model.playing(c); }, [&model] { model.followDirectory(); },
+        [&model](int c) { model.setCurrentListIndex(static_cast<qint16>(c)); });
 }
 
 Form1::~Form1() = default;
@@ -419,7 +423,19 @@ void Form1::setSyncLamp(bool lit)
 
 void Form1::showPopup()
 {
-    mnuPop->popup(QCursor::pos());
+    // From the keyboard the popup opens at the row it acts on, not where the pointer rests.
+    const PhraseList* list = lstPhrase.at(std::clamp<int>(m_model->currentListIndex(), 0, 2));
+    if (!list->pressedByKey()) {
+        mnuPop->popup(QCursor::pos());
+        return;
+    }
+    const QListWidgetItem* row = list->currentItem();
+    const QRect rect = row ? list->visualItemRect(row) : QRect();
+    const QPoint at = row ? rect.bottomLeft() : QPoint(0, 0);
+    mnuPop->popup(list->viewport()->mapToGlobal(at));
+    // Ready for Return, as a menu opened by keyboard is.
+    if (!mnuPop->actions().isEmpty())
+        mnuPop->setActiveAction(mnuPop->actions().first());
 }
 
 void Form1::closeEvent(QCloseEvent* event)

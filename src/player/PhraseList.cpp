@@ -40,14 +40,21 @@ void PhraseList::mouseDoubleClickEvent(QMouseEvent* event)
     event->accept();
 }
 
-void PhraseList::pressCurrentRow()
+void PhraseList::pressCurrentRow(Qt::MouseButton button)
+{
+    if (!currentItem() && button == Qt::LeftButton)
+        return;
+    selectCurrentRow();
+    m_pressByKey = true;
+    emit MouseDown(button);
+    m_pressByKey = false;
+}
+
+void PhraseList::selectCurrentRow()
 {
     QListWidgetItem* item = currentItem();
-    if (!item)
-        return;
-    if (!item->isSelected())
+    if (item && !item->isSelected())
         setCurrentItem(item, QItemSelectionModel::ClearAndSelect);
-    emit MouseDown(Qt::LeftButton);
 }
 
 QStringList PhraseList::entries() const

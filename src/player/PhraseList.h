@@ -11,10 +11,16 @@ class PhraseList : public QListWidget
 public:
     explicit PhraseList(QWidget* parent = nullptr);
 
-    // A left press on the row the keyboard cursor is on, as a mouse press there would be: the
-    // row is selected first, then MouseDown is raised. Without a cursor row (an empty list, a
-    // list just refilled) there is nothing to press and nothing happens.
-    void pressCurrentRow();
+    // A press with `button` on the row the keyboard cursor is on, as a mouse press there would
+    // be: the row is selected first, then MouseDown is raised. Without a cursor row (an empty
+    // list, a list just refilled) a left press does nothing, and a right press keeps the
+    // selection as a right press below the last row does. pressedByKey() is true while its
+    // MouseDown runs.
+    void pressCurrentRow(Qt::MouseButton button = Qt::LeftButton);
+    bool pressedByKey() const { return m_pressByKey; }
+
+    // Selects the cursor row, if there is one and it is not selected yet.
+    void selectCurrentRow();
 
     // The entries, first to last.
     QStringList entries() const;
@@ -31,4 +37,7 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    bool m_pressByKey = false;
 };

@@ -27,11 +27,12 @@ void pressIfEnabled(StripButton* button)
 
 } // namespace
 
-PlayerKeys::PlayerKeys(
-    const PlayerControls& controls, std::function<bool(int)> playing, std::function<void()> follow)
+PlayerKeys::PlayerKeys(const PlayerControls& controls, std::function<bool(int)> playing,
+    std::function<void()> follow, std::function<void(int)> aim)
     : m_controls(controls)
     , m_playing(std::move(playing))
     , m_follow(std::move(follow))
+    , m_aim(std::move(aim))
     , m_keys(controls.window, *this)
     , m_frame(kFrameColour)
 {
@@ -151,6 +152,37 @@ void PlayerKeys::refreshLists()
 void PlayerKeys::openMenus()
 {
     m_controls.menuBar->setActiveAction(m_controls.options->menuAction());
+    // As a menu opened from its title by keyboard: the first item is ready for Return.
+    for (QAction* item : m_controls.options->actions()) {
+        if (!item->isSeparator() && item->isVisible() && item->isEnabled()) {
+            m_controls.options->setActiveAction(item);
+            break;
+        }
+    }
+}
+
+void PlayerKeys::openPopup(int column)
+{
+    PhraseList* list = m_controls.lists.at(column);
+    if (list->isEnabled())
+        list->pressCurrentRow(Qt::RightButton);
+}
+
+void PlayerKeys::runPopupItem(int column, int item)
+{
+    PhraseList* list = m_controls.lists.at(column);
+    QAction* action = m_controls.popupItems.at(item);
+    if (!list->isEnabled() || !action->isEnabled())
+        return;
+    // What opening the popup there does first: the cursor row selected, the list aimed at.
+    list->selectCurrentRow();
+    m_aim(column);
+    action->trigger();
+}
+
+void PlayerKeys::quit()
+{
+    m_controls.window->close();
 }
 
 void PlayerKeys::saveSettings()

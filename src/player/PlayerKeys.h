@@ -22,6 +22,8 @@ struct PlayerControls
     QMenuBar* menuBar = nullptr;
     QMenu* options = nullptr; // the menu that Alt+O and F10 open
     QAction* save = nullptr; // Save Settings
+    // The lists' popup items, in the order of Keys::PopupItem.
+    std::array<QAction*, 4> popupItems {};
     std::array<PhraseList*, 3> lists {};
     std::array<animKnob*, 3> level {};
     std::array<animKnob*, 3> pan {};
@@ -39,9 +41,10 @@ class PlayerKeys : public QObject, public KeyIntents
     Q_OBJECT
 public:
     // `playing(c)`: whether column c is flagged as playing; `follow`: the quiet update of the
-    // lists. Both are called on the GUI thread while the window lives.
+    // lists; `aim(c)`: makes list c the one the popup's items act on, as a press on it does.
+    // All are called on the GUI thread while the window lives.
     PlayerKeys(const PlayerControls& controls, std::function<bool(int)> playing,
-        std::function<void()> follow);
+        std::function<void()> follow, std::function<void(int)> aim);
 
     // KeyIntents
     void pressSync() override;
@@ -51,6 +54,9 @@ public:
     void refreshLists() override;
     void openMenus() override;
     void saveSettings() override;
+    void openPopup(int column) override;
+    void runPopupItem(int column, int item) override;
+    void quit() override;
 
     // The tooltip value texts: a level in decibels of the channel volume ("-12.0 dB"), a pan
     // as L, C or R and its distance from the centre ("L5", "C", "R15").
@@ -64,6 +70,7 @@ private:
     PlayerControls m_controls;
     std::function<bool(int)> m_playing;
     std::function<void()> m_follow;
+    std::function<void(int)> m_aim;
     KeyMap m_keys;
     FocusFrame m_frame;
     ToolTips m_tips;

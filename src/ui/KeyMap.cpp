@@ -55,6 +55,15 @@ Command commandOf(int key, Qt::KeyboardModifiers modifiers, quint32 scanCode, bo
         return { Gesture::Menus };
     if (key == Qt::Key_S && held == Qt::ControlModifier)
         return { Gesture::Save };
+    if (key == Qt::Key_Q && held == Qt::ControlModifier)
+        return { Gesture::Quit };
+    if ((key == Qt::Key_Menu && held == Qt::NoModifier)
+        || (key == Qt::Key_F10 && held == Qt::ShiftModifier))
+        return { Gesture::Popup };
+    if (key == Qt::Key_F2 && (held == Qt::NoModifier || held == Qt::ShiftModifier))
+        return { Gesture::PopupItem, shift ? RenamePhraseSet : RenamePhrase };
+    if (key == Qt::Key_Delete && (held == Qt::NoModifier || held == Qt::ShiftModifier))
+        return { Gesture::PopupItem, shift ? DeletePhraseSet : DeletePhrase };
     if (!plain)
         return {};
     if (key == Qt::Key_Space)
@@ -102,6 +111,23 @@ QString keyName(Gesture gesture, int column)
         return QStringLiteral("Alt+O, F10");
     case Gesture::Save:
         return QStringLiteral("Ctrl+S");
+    case Gesture::Popup:
+        return QStringLiteral("Menu, Shift+F10");
+    case Gesture::PopupItem:
+        switch (column) {
+        case RenamePhrase:
+            return QStringLiteral("F2");
+        case RenamePhraseSet:
+            return QStringLiteral("Shift+F2");
+        case DeletePhrase:
+            return QStringLiteral("Delete");
+        case DeletePhraseSet:
+            return QStringLiteral("Shift+Delete");
+        default:
+            return {};
+        }
+    case Gesture::Quit:
+        return QStringLiteral("Ctrl+Q");
     case Gesture::None:
         break;
     }
@@ -184,10 +210,13 @@ bool KeyMap::handle(QWidget* receiver, QKeyEvent* key)
     case Keys::Gesture::None:
         return false;
     case Keys::Gesture::ListRow:
+    case Keys::Gesture::Popup:
+    case Keys::Gesture::PopupItem:
         if (listColumn(receiver) < 0)
             return false;
         break;
     case Keys::Gesture::Menus:
+    case Keys::Gesture::Quit:
         if (!inMainWindow)
             return false;
         break;
@@ -225,6 +254,15 @@ bool KeyMap::handle(QWidget* receiver, QKeyEvent* key)
         break;
     case Keys::Gesture::Save:
         m_intents.saveSettings();
+        break;
+    case Keys::Gesture::Popup:
+        m_intents.openPopup(listColumn(receiver));
+        break;
+    case Keys::Gesture::PopupItem:
+        m_intents.runPopupItem(listColumn(receiver), command.column);
+        break;
+    case Keys::Gesture::Quit:
+        m_intents.quit();
         break;
     case Keys::Gesture::None:
         break;

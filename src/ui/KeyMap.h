@@ -30,17 +30,39 @@ public:
     virtual void openMenus() = 0;
     // The menu bar's Save Settings command.
     virtual void saveSettings() = 0;
+    // Opens the list's popup menu for the row its cursor is on, as a right press there does.
+    virtual void openPopup(int column) = 0;
+    // Runs one item of the list's popup menu on the row its cursor is on, exactly as choosing
+    // it from the popup opened there does.
+    virtual void runPopupItem(int column, int item) = 0;
+    // Ends the program as closing the main window does.
+    virtual void quit() = 0;
 };
 
 namespace Keys {
 
 // What a key press stands for, whatever widget it is typed into.
-enum class Gesture { None, Sync, Play, Mute, ListRow, Refresh, Menus, Save };
+enum class Gesture {
+    None,
+    Sync,
+    Play,
+    Mute,
+    ListRow,
+    Refresh,
+    Menus,
+    Save,
+    Popup,
+    PopupItem,
+    Quit
+};
+
+// The popup menu's items, in menu order, as PopupItem's `column` names them.
+enum PopupItem { RenamePhrase, RenamePhraseSet, DeletePhrase, DeletePhraseSet };
 
 struct Command
 {
     Gesture gesture = Gesture::None;
-    int column = -1; // Play and Mute: 0..2
+    int column = -1; // Play and Mute: 0..2; PopupItem: the PopupItem
     bool operator==(const Command&) const = default;
 };
 
@@ -56,18 +78,19 @@ Command commandOf(int key, Qt::KeyboardModifiers modifiers, quint32 scanCode, bo
 // True when the platform reports XKB key codes as native scan codes (X11, Wayland).
 bool platformHasXkbScanCodes();
 
-// The key names as the tooltips and the help show them.
+// The key names as the tooltips and the help show them (PopupItem: `column` is the item).
 QString keyName(Gesture gesture, int column = -1);
 
 } // namespace Keys
 
-// The window-wide keys of the main window: turns Space, 1..3, Shift+1..3, Enter in a phrase
-// list, F5, Ctrl+S, Alt+O and F10 into calls on the intents, whichever widget of the window has
-// focus, before that widget sees the key (a list's own type-ahead search does not take the
-// digits). Space, the digits, F5 and Ctrl+S also work from the window's own modeless dialogs.
-// Leaves every key alone while a modal window is open, while the focus is in a box that takes
-// typing (a name box, the path box: any line edit, text edit, spin box or editable combo box),
-// and leaves Space to a focused button or combo box of a dialog. A held key acts once.
+// The window-wide keys of the main window: turns Space, 1..3, Shift+1..3, F5, Ctrl+S, Alt+O,
+// F10, Ctrl+Q, and in a phrase list Enter, the Menu key and Shift+F10 (its popup), F2,
+// Shift+F2, Delete and Shift+Delete (the popup's items) into calls on the intents, whichever
+// widget of the window has focus, before that widget sees the key (a list's own type-ahead search
+// does not take the digits). Space, the digits, F5 and Ctrl+S also work from the window's own
+// modeless dialogs. Leaves every key alone while a modal window is open, while the focus is in a
+// box that takes typing (a name box, the path box: any line edit, text edit, spin box or editable
+// combo box), and leaves Space to a focused button or combo box of a dialog. A held key acts once.
 // Knows nothing of sound or files. Watches the whole application's key events; GUI thread only.
 class KeyMap : public QObject
 {
