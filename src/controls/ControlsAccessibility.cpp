@@ -4,6 +4,7 @@
 #include "controls/animKnob.h"
 
 #include <QAccessibleWidget>
+#include <QDialog>
 
 namespace {
 
@@ -80,6 +81,12 @@ private:
 
 QAccessibleInterface* controlsFactory(const QString& className, QObject* object)
 {
+    // A plain widget made a dialog window reads as a dialog, as a QDialog does, not as a
+    // filler. Asked for the object's own class first, so nothing more specific is lost.
+    if (auto* widget = qobject_cast<QWidget*>(object); widget && widget->isWindow()
+        && widget->windowType() == Qt::Dialog && !qobject_cast<QDialog*>(object)
+        && className == QLatin1String(object->metaObject()->className()))
+        return new QAccessibleWidget(widget, QAccessible::Dialog);
     if (className == QLatin1String("animKnob")) {
         if (auto* knob = qobject_cast<animKnob*>(object))
             return new KnobAccessible(knob);

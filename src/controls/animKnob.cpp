@@ -130,16 +130,31 @@ void animKnob::step(int next)
     valueChanged();
 }
 
+void animKnob::stepValue(int direction)
+{
+    // Frames outnumber the values on the program's knobs, so some neighbouring frames share a
+    // value: skip those, or a press would change nothing and the next one two units.
+    updateRange();
+    const auto valueAt = [this](int frame) {
+        return std::floor((static_cast<double>(m_range) / m_frameCount) * frame + m_min);
+    };
+    int next = m_frame + direction;
+    while (next >= 1 && next <= m_frameCount && valueAt(next) == static_cast<double>(m_value))
+        next += direction;
+    step(next);
+}
+
 void animKnob::keyPressEvent(QKeyEvent* event)
 {
-    // Up and Down turn the knob one frame, exactly as one drag step up or down does; Enter
-    // stands for a double-click.
+    // Up and Down turn the knob to the nearest frame of another value, as drag steps up or
+    // down do, so that each press moves the value by the same amount; Enter stands for a
+    // double-click.
     switch (event->key()) {
     case Qt::Key_Up:
-        step(m_frame + 1);
+        stepValue(+1);
         break;
     case Qt::Key_Down:
-        step(m_frame - 1);
+        stepValue(-1);
         break;
     case Qt::Key_Return:
     case Qt::Key_Enter:

@@ -54,6 +54,8 @@ private:
     // One drag step to frame `next`: stops at the ends without an event, else draws the frame,
     // computes Value and raises Scroll.
     void step(int next);
+    // One keyboard step: the nearest frame in `direction` (+1 up, -1 down) whose value differs.
+    void stepValue(int direction);
     void updateRange();
     void valueChanged();
 

@@ -72,30 +72,39 @@ frmDirSelect::frmDirSelect(const QString& startPath, const QString& prompt, QWid
     cancelButton = new QPushButton(QStringLiteral("C A N C E L"), this);
     cancelButton->setObjectName(QStringLiteral("cancelButton"));
     cancelButton->setGeometry(168, 244, 181, 41);
+    // The spaced captions are for the eye; a screen reader says the words.
+    cancelButton->setAccessibleName(QStringLiteral("Cancel"));
     okButton = new QPushButton(QStringLiteral("O K"), this);
     okButton->setObjectName(QStringLiteral("okButton"));
     okButton->setGeometry(168, 288, 181, 41);
+    okButton->setAccessibleName(QStringLiteral("OK"));
     okButton->setFont(Commands::ProgramFont(Commands::kMediumFontPx, true));
 
     fileList = new QListWidget(this);
     fileList->setObjectName(QStringLiteral("fileList"));
     fileList->setGeometry(168, 0, 181, 240);
+    fileList->setAccessibleName(QStringLiteral("Files"));
     paintList(fileList, kFileBack, kListText);
 
     dirList = new QListWidget(this);
     dirList->setObjectName(QStringLiteral("dirList"));
     dirList->setGeometry(0, 24, 165, 306);
+    dirList->setAccessibleName(QStringLiteral("Directories"));
     paintList(dirList, kDirBack, kListText);
     dirList->installEventFilter(this);
 
     driveList = new QComboBox(this);
     driveList->setObjectName(QStringLiteral("driveList"));
     driveList->setGeometry(0, 0, 165, 21);
+    driveList->setAccessibleName(QStringLiteral("Drive"));
     paintList(driveList, kDirBack, kListText);
 
     focusHolder = new QPushButton(this);
     focusHolder->setObjectName(QStringLiteral("focusHolder"));
     focusHolder->setGeometry(504, 28, 13, 13);
+    // It holds the focus out of sight while nothing else should have it; a screen reader
+    // announces it with the dialog's purpose.
+    focusHolder->setAccessibleName(QStringLiteral("Choose Directory"));
 
     txtNewFolder = new NameEdit(this);
     txtNewFolder->setObjectName(QStringLiteral("txtNewFolder"));
@@ -112,6 +121,7 @@ frmDirSelect::frmDirSelect(const QString& startPath, const QString& prompt, QWid
         }
     });
     txtNewFolder->setGeometry(0, 24, 165, 21);
+    txtNewFolder->setAccessibleName(QStringLiteral("New folder name"));
     paintList(txtNewFolder, kDirBack, kListText);
     txtNewFolder->hide();
 

@@ -33,6 +33,7 @@ frmSettings::frmSettings(SettingsIntents& intents, Commands::ProgramValues& valu
     txtPath = new QLineEdit(QStringLiteral("/"), this);
     txtPath->setObjectName(QStringLiteral("txtPath"));
     txtPath->setGeometry(4, 20, 505, 19);
+    txtPath->setAccessibleName(QStringLiteral("Sound Directory"));
     QPalette palette = txtPath->palette();
     palette.setColor(QPalette::Base, QColor(64, 64, 64));
     palette.setColor(QPalette::Text, QColor(128, 255, 255));
@@ -45,6 +46,7 @@ frmSettings::frmSettings(SettingsIntents& intents, Commands::ProgramValues& valu
     browseButton = new QPushButton(QStringLiteral("..."), this);
     browseButton->setObjectName(QStringLiteral("browseButton"));
     browseButton->setGeometry(508, 20, 21, 18);
+    browseButton->setAccessibleName(QStringLiteral("Choose Sound Directory"));
     browseButton->setFont(bold);
 
     // "&&" is Qt's literal ampersand, as in the design's caption.

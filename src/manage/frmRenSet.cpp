@@ -9,14 +9,17 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <algorithm>
 #include <array>
 
 frmRenSet::frmRenSet(LibraryIntents& intents, Commands::ProgramValues& values, QWidget* parent)
     : RenameDialogShell(intents, values, parent, QStringLiteral("Rename Phrase Set"), 5025, 1470)
 {
     addNameBox(FromTwips(1080, 75, 3855, 315));
+    txtNewName->setAccessibleName(QStringLiteral("Set name"));
     addCaption(QStringLiteral("setNameCaption"), QStringLiteral("Set name:"),
         FromTwips(60, 135, 855, 255), false);
     addButtons(FromTwips(120, 900, 2355, 495), FromTwips(2580, 900, 2355, 495));
@@ -25,8 +28,16 @@ frmRenSet::frmRenSet(LibraryIntents& intents, Commands::ProgramValues& values, Q
     setNameChoice->setEditable(true);
     setNameChoice->setInsertPolicy(QComboBox::NoInsert);
     setNameChoice->setGeometry(FromTwips(1080, 480, 3855, 315));
-    addCaption(QStringLiteral("chooseNameCaption"), QStringLiteral("Choose name:"),
-        FromTwips(60, 525, 1155, 255), false);
+    setNameChoice->setAccessibleName(QStringLiteral("Choose name"));
+    QLabel* chooseCaption = addCaption(QStringLiteral("chooseNameCaption"),
+        QStringLiteral("Choose name:"), FromTwips(60, 525, 1155, 255), false);
+    // The caption takes the room its text needs, and the box beside it starts after it.
+    const QSize needed = chooseCaption->sizeHint();
+    chooseCaption->resize(std::max(chooseCaption->width(), needed.width()),
+        std::max(chooseCaption->height(), needed.height()));
+    const QRect box = setNameChoice->geometry();
+    const int left = std::max(box.left(), chooseCaption->geometry().right() + 4);
+    setNameChoice->setGeometry(left, box.top(), box.right() + 1 - left, box.height());
     setTabOrder(txtNewName, cancelButton);
     setTabOrder(cancelButton, renameButton);
     setTabOrder(renameButton, setNameChoice);

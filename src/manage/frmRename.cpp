@@ -20,6 +20,7 @@ frmRename::frmRename(LibraryIntents& intents, Commands::ProgramValues& values, Q
     oldNameLabel = addCaption(
         QStringLiteral("oldNameLabel"), QString(), FromTwips(1020, 120, 4635, 255), true);
     addNameBox(FromTwips(960, 435, 3975, 315));
+    txtNewName->setAccessibleName(QStringLiteral("New name"));
     addCaption(QStringLiteral("newNameCaption"), QStringLiteral("New name:"),
         FromTwips(60, 480, 855, 255), false);
     addButtons(FromTwips(120, 960, 2595, 495), FromTwips(2880, 960, 2595, 495));

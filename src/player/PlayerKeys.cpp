@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -114,6 +115,12 @@ void PlayerKeys::addToolTips()
                 Keys::keyName(Keys::Gesture::Play, column));
         });
     }
+    // Every control's text may read another's state (a level's text tells its Mute).
+    std::vector<FilmStripControl*> changing { k.sync };
+    for (std::size_t c = 0; c < 3; ++c)
+        changing.insert(changing.end(), { k.level[c], k.pan[c], k.mute[c], k.play[c] });
+    for (FilmStripControl* control : changing)
+        connect(control, &FilmStripControl::PropertyChanged, this, [this] { m_tips.refresh(); });
     m_tips.add(k.sync, [playing] {
         const bool any = playing(0) || playing(1) || playing(2);
         return ToolTips::compose(QStringLiteral("Sync all: start / stop"),

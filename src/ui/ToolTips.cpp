@@ -1,6 +1,8 @@
 #include "ui/ToolTips.h"
 
+#include <QAccessible>
 #include <QEvent>
+#include <QTimer>
 #include <QWidget>
 
 ToolTips::ToolTips(QObject* parent)
@@ -15,6 +17,31 @@ void ToolTips::add(QWidget* widget, Text text)
         connect(widget, &QObject::destroyed, this, [this](QObject* gone) { m_texts.remove(gone); });
     }
     m_texts.insert(widget, std::move(text));
+}
+
+void ToolTips::refresh()
+{
+    if (m_pending)
+        return;
+    m_pending = true;
+    // Later, so that the state every text reads (a column's playing flag, say) is complete.
+    QTimer::singleShot(0, this, [this] { renew(); });
+}
+
+void ToolTips::renew()
+{
+    m_pending = false;
+    for (auto it = m_texts.cbegin(); it != m_texts.cend(); ++it) {
+        auto* widget = const_cast<QWidget*>(static_cast<const QWidget*>(it.key()));
+        const QString text = it.value() ? it.value()() : QString();
+        if (text == widget->toolTip())
+            continue;
+        widget->setToolTip(text);
+        if (QAccessible::isActive()) {
+            QAccessibleEvent event(widget, QAccessible::DescriptionChanged);
+            QAccessible::updateAccessibility(&event);
+        }
+    }
 }
 
 QString ToolTips::compose(const QString& name, const QString& value, const QString& key)
