@@ -46,6 +46,11 @@ constexpr std::array kHelpSections {
         "F5           read the sound directory again, keeping the selections\n"
         "Alt+O, F10   open the Options menu\n"
         "Ctrl+S       Save Settings\n"
+        "Ctrl+Q       end the program, as closing the window does\n"
+        "In a phrase list, for the row the cursor is on:\n"
+        "Menu, Shift+F10        open the list's context menu\n"
+        "F2, Shift+F2           Rename Phrase, Rename Phrase Set\n"
+        "Delete, Shift+Delete   Delete Phrase, Delete Phrase Set\n"
         "Tab reaches the knobs (Up, Down turn them) and the buttons (Enter presses).\n" },
 };
 
