@@ -89,8 +89,12 @@ SingleInstance::SingleInstance(const QString& lockDir, const QString& exePath)
         while (QLocalSocket* client = m_server->nextPendingConnection()) {
             connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
             connect(client, &QLocalSocket::readyRead, this, [this, client] {
-                if (!client->canReadLine())
+                if (!client->canReadLine()) {
+                    // A request is one short line; anything longer is no request of ours.
+                    if (client->bytesAvailable() > 64)
+                        client->abort();
                     return;
+                }
                 const bool show = client->readLine(64) == kShowRequest;
                 client->write("ok\n");
                 client->disconnectFromServer();

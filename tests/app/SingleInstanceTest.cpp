@@ -4,8 +4,12 @@
 #include "app/FileTestKit.h"
 
 #include <QDateTime>
+#include <QFileInfo>
+#include <QLocalSocket>
+#include <QSignalSpy>
 #include <QSysInfo>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -15,11 +19,36 @@ using Commands::SingleInstance;
 
 namespace {
 
-// The lock file a SingleInstance made in `dir` (there is exactly one).
+// The file a SingleInstance made in `dir` ending in `suffix` (there is exactly one).
+QString fileIn(const QString& dir, const QString& suffix)
+{
+    const QStringList files = FileTestKit::entriesOf(dir).filter(suffix);
+    return files.size() == 1 ? dir + QLatin1Char('/') + files.first() : QString();
+}
+
 QString lockFileIn(const QString& dir)
 {
-    const QStringList files = FileTestKit::entriesOf(dir);
-    return files.size() == 1 ? dir + QLatin1Char('/') + files.first() : QString();
+    return fileIn(dir, QStringLiteral(".lock"));
+}
+
+// Sends `request` as a later start does and returns the answer, letting the event loop run
+// meanwhile (the listening instance lives on this thread).
+QByteArray ask(const QString& channel, const QByteArray& request)
+{
+    QLocalSocket socket;
+    socket.connectToServer(channel);
+    if (!socket.waitForConnected(2000))
+        return "<no connection>";
+    socket.write(request);
+    socket.flush();
+    QByteArray answer;
+    QTest::qWaitFor(
+        [&] {
+            answer += socket.readAll();
+            return answer.endsWith('\n') || socket.state() == QLocalSocket::UnconnectedState;
+        },
+        5000);
+    return answer;
 }
 
 // The id of a process that has ended and been reaped.
@@ -101,4 +130,59 @@ TEST(SingleInstance, MissingLockDirectoryDoesNotKeepTheProgramFromStarting)
     QTemporaryDir dir;
     SingleInstance instance(dir.filePath(QStringLiteral("missing")), QStringLiteral("/x/sorvanto"));
     EXPECT_TRUE(instance.isFirst());
+}
+
+TEST(SingleInstance, TheFirstListensPrivatelyForLaterStartsAskingToShowIt)
+{
+    QTemporaryDir dir;
+    const QString exe = QStringLiteral("/opt/player/sorvanto");
+    SingleInstance first(dir.path(), exe);
+    ASSERT_TRUE(first.isFirst());
+    const QString channel = fileIn(dir.path(), QStringLiteral(".sock"));
+    ASSERT_FALSE(channel.isEmpty());
+    // Only the user may connect.
+    const QFileInfo info(channel);
+    EXPECT_FALSE(info.permissions()
+        & (QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther
+            | QFileDevice::WriteOther));
+
+    QSignalSpy shown(&first, &SingleInstance::showRequested);
+    EXPECT_EQ(ask(channel, "show\n"), QByteArray("ok\n"));
+    QTest::qWaitFor([&] { return shown.count() > 0; }, 2000);
+    EXPECT_EQ(shown.count(), 1);
+    // Anything else is answered but shows nothing.
+    ask(channel, "exit\n");
+    ask(channel, QByteArray(200, 'x') + "\n");
+    QTest::qWait(100);
+    EXPECT_EQ(shown.count(), 1);
+
+    // A later start finds the channel; the first one does not ask itself.
+    const SingleInstance second(dir.path(), exe);
+    EXPECT_FALSE(second.isFirst());
+    EXPECT_FALSE(first.askFirstToShow());
+}
+
+TEST(SingleInstance, ASocketLeftByACrashedProcessIsReplacedAndALaterStartWithoutListenerGivesUp)
+{
+    QTemporaryDir dir;
+    const QString exe = QStringLiteral("/opt/player/sorvanto");
+    QString channel;
+    {
+        SingleInstance probe(dir.path(), exe);
+        channel = fileIn(dir.path(), QStringLiteral(".sock"));
+    }
+    ASSERT_FALSE(channel.isEmpty());
+    FileTestKit::writeAll(channel, "left behind");
+    SingleInstance first(dir.path(), exe);
+    ASSERT_TRUE(first.isFirst());
+    QSignalSpy shown(&first, &SingleInstance::showRequested);
+    EXPECT_EQ(ask(channel, "show\n"), QByteArray("ok\n"));
+    QTest::qWaitFor([&] { return shown.count() > 0; }, 2000);
+    EXPECT_EQ(shown.count(), 1);
+
+    // A running instance that does not listen (an older build): the later start only ends.
+    QFile::remove(channel);
+    const SingleInstance later(dir.path(), exe);
+    ASSERT_FALSE(later.isFirst());
+    EXPECT_FALSE(later.askFirstToShow());
 }

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 
 namespace {
 
@@ -446,4 +447,34 @@ TEST(AnimKnob, DragThroughTheWindowSystem)
     // Moves without a button do nothing.
     QTest::mouseMove(handle, QPoint(75, 90));
     EXPECT_EQ(knob->currentFrame(), 53);
+}
+
+TEST(AnimKnob, UpAndDownOnTheKeyboardMoveTheValueByOneOnEveryPress)
+{
+    // More frames than values: neighbouring frames share values, which the keys skip.
+    for (const auto& [min, max, start] :
+        { std::tuple<qint16, qint16, qint16> { 40, 100, 80 }, { 35, 65, 50 } }) {
+        animKnob knob;
+        configure(knob, min, max, start);
+        QSignalSpy scrolls(&knob, &animKnob::Scroll);
+        qint16 last = knob.Value();
+        for (int i = 0; i < 8; ++i) {
+            QTest::keyClick(&knob, Qt::Key_Up);
+            EXPECT_EQ(knob.Value(), last + 1) << "up " << i << " from " << start;
+            last = knob.Value();
+        }
+        EXPECT_EQ(scrolls.count(), 8) << "one Scroll per press";
+        for (int i = 0; i < 8; ++i) {
+            QTest::keyClick(&knob, Qt::Key_Down);
+            EXPECT_EQ(knob.Value(), last - 1) << "down " << i << " from " << start;
+            last = knob.Value();
+        }
+        // At the top, Up changes nothing and raises nothing.
+        for (int i = 0; i < 200; ++i)
+            QTest::keyClick(&knob, Qt::Key_Up);
+        EXPECT_EQ(knob.Value(), max);
+        const int atTop = int(scrolls.count());
+        QTest::keyClick(&knob, Qt::Key_Up);
+        EXPECT_EQ(scrolls.count(), atTop);
+    }
 }

@@ -14,8 +14,10 @@ namespace WindowManagerRun {
 
 // True in the inner run (`markerVariable` is set): the caller goes on with its body. In the outer
 // run, starts the inner one for `gtestFilter`, records a failure unless it passed, and returns
-// false. Call from the test body on the GUI thread.
-inline bool inside(const char* markerVariable, const QString& gtestFilter)
+// false. `extraEnvironment` ("NAME=value" each) is added to the inner run's environment. Call
+// from the test body on the GUI thread.
+inline bool inside(const char* markerVariable, const QString& gtestFilter,
+    const QStringList& extraEnvironment = {})
 {
     if (!qEnvironmentVariableIsEmpty(markerVariable))
         return true;
@@ -30,6 +32,8 @@ inline bool inside(const char* markerVariable, const QString& gtestFilter)
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     // The X and font libraries keep caches until exit; leaks are checked elsewhere.
     env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+    for (const QString& pair : extraEnvironment)
+        env.insert(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
     run.setProcessEnvironment(env);
     run.setProcessChannelMode(QProcess::MergedChannels);
     run.start(QStringLiteral("xvfb-run"),

@@ -64,6 +64,18 @@ TEST(KeyCommands, DigitsSpaceEnterAndFunctionKeysOnEveryLayout)
         { "O", Qt::Key_O, N, 0, none },
         { "Ctrl+S", Qt::Key_S, Qt::ControlModifier, 0, { Gesture::Save } },
         { "S", Qt::Key_S, N, 0, none },
+        { "Ctrl+Q", Qt::Key_Q, Qt::ControlModifier, 0, { Gesture::Quit } },
+        { "Ctrl+Shift+Q", Qt::Key_Q, Qt::ControlModifier | S, 0, none },
+        { "Q", Qt::Key_Q, N, 0, none },
+        { "Menu", Qt::Key_Menu, N, 0, { Gesture::Popup } },
+        { "Shift+F10", Qt::Key_F10, S, 0, { Gesture::Popup } },
+        { "Ctrl+F10", Qt::Key_F10, Qt::ControlModifier, 0, none },
+        { "F2", Qt::Key_F2, N, 0, { Gesture::PopupItem, Keys::RenamePhrase } },
+        { "Shift+F2", Qt::Key_F2, S, 0, { Gesture::PopupItem, Keys::RenamePhraseSet } },
+        { "Alt+F2", Qt::Key_F2, Qt::AltModifier, 0, none },
+        { "Delete", Qt::Key_Delete, N, 0, { Gesture::PopupItem, Keys::DeletePhrase } },
+        { "Shift+Delete", Qt::Key_Delete, S, 0, { Gesture::PopupItem, Keys::DeletePhraseSet } },
+        { "Ctrl+Delete", Qt::Key_Delete, Qt::ControlModifier, 0, none },
     };
     for (const Case& c : cases) {
         // Scan codes count only where the platform reports XKB codes.
