@@ -42,7 +42,7 @@ QByteArray ask(const QString& channel, const QByteArray& request)
     socket.write(request);
     socket.flush();
     QByteArray answer;
-    QTest::qWaitFor(
+    (void)QTest::qWaitFor(
         [&] {
             answer += socket.readAll();
             return answer.endsWith('\n') || socket.state() == QLocalSocket::UnconnectedState;
@@ -148,7 +148,7 @@ TEST(SingleInstance, TheFirstListensPrivatelyForLaterStartsAskingToShowIt)
 
     QSignalSpy shown(&first, &SingleInstance::showRequested);
     EXPECT_EQ(ask(channel, "show\n"), QByteArray("ok\n"));
-    QTest::qWaitFor([&] { return shown.count() > 0; }, 2000);
+    (void)QTest::qWaitFor([&] { return shown.count() > 0; }, 2000);
     EXPECT_EQ(shown.count(), 1);
     // Anything else is answered but shows nothing.
     ask(channel, "exit\n");
@@ -177,7 +177,7 @@ TEST(SingleInstance, ASocketLeftByACrashedProcessIsReplacedAndALaterStartWithout
     ASSERT_TRUE(first.isFirst());
     QSignalSpy shown(&first, &SingleInstance::showRequested);
     EXPECT_EQ(ask(channel, "show\n"), QByteArray("ok\n"));
-    QTest::qWaitFor([&] { return shown.count() > 0; }, 2000);
+    (void)QTest::qWaitFor([&] { return shown.count() > 0; }, 2000);
     EXPECT_EQ(shown.count(), 1);
 
     // A running instance that does not listen (an older build): the later start only ends.

@@ -13,6 +13,7 @@
 #include "dialogs/SettingsCommand.h"
 #include "dialogs/frmDirSelect.h"
 #include "dialogs/frmSettings.h"
+#include "controls/NameEdit.h"
 #include "manage/LibraryCommands.h"
 #include "manage/frmRenSet.h"
 #include "manage/frmRename.h"

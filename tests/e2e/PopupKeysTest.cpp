@@ -4,6 +4,7 @@
 // close box does, and a menu opened from the keyboard has its first item ready for Return.
 #include "e2e/PlayerFixture.h"
 
+#include "controls/NameEdit.h"
 #include "manage/LibraryCommands.h"
 #include "manage/frmRenSet.h"
 #include "manage/frmRename.h"

@@ -38,7 +38,7 @@ protected:
     {
         ASSERT_NE(window, nullptr);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-        QTest::qWaitFor([&] { return window->frameGeometry() != window->geometry(); }, 5000);
+        (void)QTest::qWaitFor([&] { return window->frameGeometry() != window->geometry(); }, 5000);
         QTest::qWait(300);
         const QRect area = window->screen()->availableGeometry();
         const QRect frame = window->frameGeometry();
