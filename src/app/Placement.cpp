@@ -50,10 +50,13 @@ namespace {
 class FrameWatch : public QObject
 {
 public:
+    static constexpr const char* kName = "placementFrameWatch";
+
     explicit FrameWatch(QWidget& window)
         : QObject(&window)
         , m_window(window)
     {
+        setObjectName(QLatin1String(kName));
         window.installEventFilter(this);
     }
 
@@ -92,7 +95,7 @@ void PlaceWindow(QWidget& window)
     // move() places the outer frame of a top-level window, which is what the rule measures.
     const QSize size = window.frameGeometry().size();
     window.move(KeptInside(area, area.topLeft() + PlacementFor(area.size(), size), size));
-    if (!window.findChild<FrameWatch*>(QString(), Qt::FindDirectChildrenOnly))
+    if (!window.findChild<QObject*>(QLatin1String(FrameWatch::kName), Qt::FindDirectChildrenOnly))
         new FrameWatch(window);
 }
 

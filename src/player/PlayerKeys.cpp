@@ -121,6 +121,10 @@ void PlayerKeys::addToolTips()
         changing.insert(changing.end(), { k.level[c], k.pan[c], k.mute[c], k.play[c] });
     for (FilmStripControl* control : changing)
         connect(control, &FilmStripControl::PropertyChanged, this, [this] { m_tips.refresh(); });
+    // A press changes a button's value without a property change.
+    for (StripButton* button :
+        { k.sync, k.mute[0], k.mute[1], k.mute[2], k.play[0], k.play[1], k.play[2] })
+        connect(button, &StripButton::Push, this, [this] { m_tips.refresh(); });
     m_tips.add(k.sync, [playing] {
         const bool any = playing(0) || playing(1) || playing(2);
         return ToolTips::compose(QStringLiteral("Sync all: start / stop"),

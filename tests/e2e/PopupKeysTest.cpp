@@ -53,6 +53,8 @@ protected:
     // Puts list `c`'s cursor on `row` with the arrow keys (which press nothing).
     void cursorTo(int c, int row)
     {
+        // A dialog closed last: the main window is active again, as the window manager does.
+        QApplication::setActiveWindow(&form());
         ui().lstPhrase[c]->setFocus();
         type(Qt::Key_Home);
         for (int i = 0; i < row; ++i)

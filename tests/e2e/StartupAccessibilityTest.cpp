@@ -66,9 +66,11 @@ TEST(StartupAccessibility, ScreenReaderSeesTheWholeMainWindow)
                  << QStringLiteral("dial|Pan %1|50|35|65|0").arg(n)
                  << QStringLiteral("check box|Mute %1||||0").arg(n)
                  << QStringLiteral("check box|Play %1||||0").arg(n)
-                 << QStringLiteral("list|Phrase %1||||0").arg(n)
-                 << QStringLiteral("label|Phrase %1||||0").arg(n);
+                 << QStringLiteral("list|Phrase %1||||0").arg(n);
     }
+    // The spaced column captions are read as words (the reader keeps one object per name, so
+    // the caption stands behind its list's line).
+    EXPECT_FALSE(out.contains(QStringLiteral("P H R A S E"))) << qPrintable(out);
     for (const QString& line : expected)
         EXPECT_TRUE(lines.contains(line)) << qPrintable(line) << "\n" << qPrintable(out);
     EXPECT_TRUE(lines.contains(QStringLiteral("program status: 0"))) << qPrintable(out);
