@@ -9,14 +9,14 @@ ToolTips::ToolTips(QObject* parent)
     : QObject(parent)
 { }
 
-void ToolTips::add(QWidget* widget, Text text)
+void ToolTips::add(QWidget* widget, const Text& text)
 {
     widget->setToolTip(text());
     if (!m_texts.contains(widget)) {
         widget->installEventFilter(this);
         connect(widget, &QObject::destroyed, this, [this](QObject* gone) { m_texts.remove(gone); });
     }
-    m_texts.insert(widget, std::move(text));
+    m_texts.insert(widget, text);
 }
 
 void ToolTips::refresh()

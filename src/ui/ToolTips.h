@@ -21,7 +21,7 @@ public:
     explicit ToolTips(QObject* parent = nullptr);
 
     // Gives `widget` a tooltip made by `text` (a text set before is replaced at once).
-    void add(QWidget* widget, Text text);
+    void add(QWidget* widget, const Text& text);
 
     // Renews every text once control returns to the event loop (several changes in one
     // handler make one renewal), and raises a description change for each text that changed.
