@@ -112,15 +112,18 @@ public:
         step([&] { press(ui().miniButton2); }, [&] { type(Qt::Key_At, Qt::ShiftModifier); });
         step([&] { press(ui().miniButtonGreen3); }, [&] { type(Qt::Key_3); });
         // A new drag's first step goes toward where the last one left off (the face's top at
-        // first), so five moves up are one step down and four up.
-        step([&] { drag(ui().animKnob1, 5); },
+        // first), so six moves up are one frame down and five up. A key moves to the next
+        // frame with another value (more frames than values: some share one), so the keys
+        // below reach what those frames show: 79, then 80 to 83.
+        step([&] { drag(ui().animKnob1, 6); },
             [&] {
                 ui().animKnob1->setFocus();
                 type(Qt::Key_Down);
                 for (int i = 0; i < 4; ++i)
                     type(Qt::Key_Up);
             });
-        step([&] { drag(ui().animKnob4, -4); },
+        // Four keys down from 50 pass eight frames (to 46).
+        step([&] { drag(ui().animKnob4, -8); },
             [&] {
                 ui().animKnob4->setFocus();
                 for (int i = 0; i < 4; ++i)

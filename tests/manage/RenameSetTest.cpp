@@ -230,7 +230,11 @@ TEST_F(RenameSetTest, DialogLayout)
     EXPECT_EQ(caption(d, "setNameCaption")->geometry(), QRect(4, 9, 57, 17));
     EXPECT_EQ(d->txtNewName->geometry(), QRect(72, 5, 257, 21));
     EXPECT_EQ(caption(d, "chooseNameCaption")->geometry(), QRect(4, 35, 77, 17));
-    EXPECT_EQ(d->setNameChoice->geometry(), QRect(72, 32, 257, 21));
+    // The box starts after its caption, which it would otherwise cover, and ends where the name
+    // box above it ends.
+    EXPECT_EQ(d->setNameChoice->geometry(), QRect(84, 32, 245, 21));
+    EXPECT_FALSE(
+        caption(d, "chooseNameCaption")->geometry().intersects(d->setNameChoice->geometry()));
     EXPECT_EQ(d->cancelButton->geometry(), QRect(8, 60, 157, 33));
     EXPECT_EQ(d->renameButton->geometry(), QRect(172, 60, 157, 33));
     EXPECT_EQ(caption(d, "chooseNameCaption")->text(), QStringLiteral("Choose name:"));
