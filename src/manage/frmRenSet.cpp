@@ -9,17 +9,28 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <array>
 
+namespace {
+
+// The height of the line that names the files a Rename changes.
+constexpr int kFilesLineTwips = 255;
+
+} // namespace
+
 frmRenSet::frmRenSet(LibraryIntents& intents, Commands::ProgramValues& values, QWidget* parent)
-    : RenameDialogShell(intents, values, parent, QStringLiteral("Rename Phrase Set"), 5025, 1470)
+    : RenameDialogShell(
+        intents, values, parent, QStringLiteral("Rename Phrase Set"), 5025, 1470 + kFilesLineTwips)
 {
     addNameBox(FromTwips(1080, 75, 3855, 315));
     addCaption(QStringLiteral("setNameCaption"), QStringLiteral("Set name:"),
         FromTwips(60, 135, 855, 255), false);
-    addButtons(FromTwips(120, 900, 2355, 495), FromTwips(2580, 900, 2355, 495));
+    // The buttons sit one line lower than the design has them: the file line comes first.
+    addButtons(FromTwips(120, 900 + kFilesLineTwips, 2355, 495),
+        FromTwips(2580, 900 + kFilesLineTwips, 2355, 495));
     setNameChoice = new QComboBox(this);
     setNameChoice->setObjectName(QStringLiteral("setNameChoice"));
     setNameChoice->setEditable(true);
@@ -27,6 +38,8 @@ frmRenSet::frmRenSet(LibraryIntents& intents, Commands::ProgramValues& values, Q
     setNameChoice->setGeometry(FromTwips(1080, 480, 3855, 315));
     addCaption(QStringLiteral("chooseNameCaption"), QStringLiteral("Choose name:"),
         FromTwips(60, 525, 1155, 255), false);
+    filesLine
+        = addCaption(QStringLiteral("filesLine"), QString(), FromTwips(60, 870, 4875, 255), false);
     setTabOrder(txtNewName, cancelButton);
     setTabOrder(cancelButton, renameButton);
     setTabOrder(renameButton, setNameChoice);
@@ -51,7 +64,20 @@ void frmRenSet::Form_Load()
 
 void frmRenSet::showFor(const QString& firstEntry)
 {
+    showFiles();
     present(Library::ProposeSetName(firstEntry));
+}
+
+void frmRenSet::showFiles()
+{
+    QStringList files;
+    for (int l = 0; l < 3; ++l) {
+        const QString entry = m_intents.selectedEntry(l);
+        files << (entry.isEmpty() ? QStringLiteral("(nothing in list %1)").arg(l + 1)
+                                  : Library::WithWavExtension(entry));
+    }
+    filesLine->setText(QStringLiteral("Renames: ") + files.join(QStringLiteral(", ")));
+    filesLine->setToolTip(filesLine->text());
 }
 
 void frmRenSet::setNameChosen()

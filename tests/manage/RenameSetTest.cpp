@@ -208,7 +208,17 @@ TEST_F(RenameSetTest, SelectionsAreReadWhenRenameIsPressed)
     addAll({ "a_1.wav", "a_2.wav", "a_3.wav", "b_2.wav" });
     refresh();
     frmRenSet* dialog = open("a_1.wav", "a_2.wav", "a_3.wav");
+    EXPECT_EQ(dialog->filesLine->text(), QStringLiteral("Renames: a_1.wav, a_2.wav, a_3.wav"));
     host.select(1, "b_2.wav");
+    // The window tells the dialog of every change of a selection; the line names what Rename
+    // will now take, a mixed set included.
+    commands.selectionsChanged();
+    EXPECT_EQ(dialog->filesLine->text(), QStringLiteral("Renames: a_1.wav, b_2.wav, a_3.wav"));
+    host.lists[2]->clearSelection();
+    commands.selectionsChanged();
+    EXPECT_EQ(dialog->filesLine->text(),
+        QStringLiteral("Renames: a_1.wav, b_2.wav, (nothing in list 3)"));
+    host.select(2, "a_3.wav");
     rename(dialog, "c");
     EXPECT_EQ(files(), (QStringList { "a_2.wav", "c_1.wav", "c_2.wav", "c_3.wav" }));
     EXPECT_TRUE(holds("c_2.wav", "b_2.wav"));
@@ -226,13 +236,15 @@ TEST_F(RenameSetTest, DialogLayout)
     EXPECT_EQ(d->parentWidget(), &host.window);
     EXPECT_TRUE(d->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_FALSE(d->isModal());
-    EXPECT_EQ(d->size(), QSize(335, 98));
+    // The design's size, one line (17 px) taller for the file line above the buttons.
+    EXPECT_EQ(d->size(), QSize(335, 115));
     EXPECT_EQ(caption(d, "setNameCaption")->geometry(), QRect(4, 9, 57, 17));
     EXPECT_EQ(d->txtNewName->geometry(), QRect(72, 5, 257, 21));
     EXPECT_EQ(caption(d, "chooseNameCaption")->geometry(), QRect(4, 35, 77, 17));
     EXPECT_EQ(d->setNameChoice->geometry(), QRect(72, 32, 257, 21));
-    EXPECT_EQ(d->cancelButton->geometry(), QRect(8, 60, 157, 33));
-    EXPECT_EQ(d->renameButton->geometry(), QRect(172, 60, 157, 33));
+    EXPECT_EQ(d->filesLine->geometry(), QRect(4, 58, 325, 17));
+    EXPECT_EQ(d->cancelButton->geometry(), QRect(8, 77, 157, 33));
+    EXPECT_EQ(d->renameButton->geometry(), QRect(172, 77, 157, 33));
     EXPECT_EQ(caption(d, "chooseNameCaption")->text(), QStringLiteral("Choose name:"));
     EXPECT_EQ(caption(d, "setNameCaption")->text(), QStringLiteral("Set name:"));
     EXPECT_TRUE(d->txtNewName->font().bold());
