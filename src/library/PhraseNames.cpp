@@ -54,7 +54,7 @@ QStringList SetNamesFromEntries(const QStringList& entries)
 
 QString SetMemberName(const QString& entry, int pressedList, int list)
 {
-    const QString name = WithoutWavExtension(entry);
+    QString name = WithoutWavExtension(entry);
     const QString own = QStringLiteral("_%1").arg(pressedList + 1);
     if (!name.endsWith(own))
         return name;
