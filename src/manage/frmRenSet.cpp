@@ -9,6 +9,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -30,7 +31,7 @@ frmRenSet::frmRenSet(LibraryIntents& intents, Commands::ProgramValues& values, Q
         FromTwips(60, 135, 855, 255), false);
     // The buttons sit one line lower than the design has them: the file line comes first.
     addButtons(FromTwips(120, 900 + kFilesLineTwips, 2355, 495),
-        FromTwips(2580, 900 + kFilesLineTwips, 2355, 495));
+        FromTwips(2580, 900 + kFilesLineTwips, 2355, 495)); // placed by fitFilesLine()
     setNameChoice = new QComboBox(this);
     setNameChoice->setObjectName(QStringLiteral("setNameChoice"));
     setNameChoice->setEditable(true);
@@ -76,8 +77,35 @@ void frmRenSet::showFiles()
         files << (entry.isEmpty() ? QStringLiteral("(nothing in list %1)").arg(l + 1)
                                   : Library::WithWavExtension(entry));
     }
-    filesLine->setText(QStringLiteral("Renames: ") + files.join(QStringLiteral(", ")));
-    filesLine->setToolTip(filesLine->text());
+    const QString prefix = QStringLiteral("Renames: ");
+    const QFontMetrics metrics(filesLine->font());
+    const int width = filesLine->width();
+    QString text = prefix + files.join(QStringLiteral(", "));
+    int lines = 1;
+    if (metrics.horizontalAdvance(text) > width) {
+        // Too long for one line: one file a line, a name still too long shortened in its
+        // middle, so its start and its marker stay in sight.
+        for (QString& f : files)
+            f = metrics.elidedText(f, Qt::ElideMiddle, width - metrics.horizontalAdvance(prefix));
+        text = prefix + files.join(QStringLiteral(",\n"));
+        lines = 3;
+    }
+    filesLine->setText(text);
+    filesLine->setToolTip(prefix + files.join(QStringLiteral(", ")));
+    fitFilesLine(lines);
+}
+
+void frmRenSet::fitFilesLine(int lines)
+{
+    const int lineHeight = kFilesLineTwips / 15;
+    const int grown = (lines - 1) * lineHeight;
+    const QRect line = FromTwips(60, 870, 4875, kFilesLineTwips);
+    filesLine->setGeometry(line.x(), line.y(), line.width(), lines * lineHeight);
+    const QRect cancel = FromTwips(120, 900 + kFilesLineTwips, 2355, 495);
+    const QRect rename = FromTwips(2580, 900 + kFilesLineTwips, 2355, 495);
+    cancelButton->setGeometry(cancel.translated(0, grown));
+    renameButton->setGeometry(rename.translated(0, grown));
+    setFixedSize(5025 / 15, (1470 + kFilesLineTwips) / 15 + grown);
 }
 
 void frmRenSet::setNameChosen()

@@ -26,7 +26,8 @@ public:
     void showFor(const QString& firstEntry);
 
     // Shows in the file line the three files that Rename would rename now: the lists' present
-    // selections, which need not belong to one set.
+    // selections, which need not belong to one set. Names too long for one line get a line
+    // each, and the dialog grows to show them.
     void showFiles();
 
     // Choosing in the drop-down: its text into the name box, caret at the end, focus there.
@@ -45,4 +46,8 @@ public:
 protected:
     // '(' and ')' may stand in a set name.
     bool passesUnfiltered(qint16 KeyAscii) const override;
+
+private:
+    // Gives the file line `lines` lines and grows the dialog and moves the buttons down by them.
+    void fitFilesLine(int lines);
 };

@@ -240,12 +240,13 @@ TEST_F(PointedAt, RenamePhraseSetNamesItsFilesAndHoldsTheListsWhileOpen)
     ui().mnuRenameSet->trigger();
     const QPointer<frmRenSet> dialog = form().libraryCommands().renameSetDialog();
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(dialog->filesLine->text(),
+    // Long names take a line each; the words are the same.
+    EXPECT_EQ(dialog->filesLine->text().simplified(),
         QStringLiteral("Renames: Blue Bossa_1.wav, Funk Groove_2.wav, Blue Bossa_3.wav"));
     // The dialog is modeless: a press in a list changes what Rename takes, and the line says so.
     pressRow(2, QStringLiteral("Funk Groove_3"));
     settle();
-    EXPECT_EQ(dialog->filesLine->text(),
+    EXPECT_EQ(dialog->filesLine->text().simplified(),
         QStringLiteral("Renames: Funk Groove_1.wav, Funk Groove_2.wav, Funk Groove_3.wav"));
 
     ASSERT_TRUE(QFile::remove(soundPath(QStringLiteral("Acoustic_1.wav"))));

@@ -225,6 +225,34 @@ TEST_F(RenameSetTest, SelectionsAreReadWhenRenameIsPressed)
     expectRefreshedAndUnselected();
 }
 
+TEST_F(RenameSetTest, LongNamesTakeALineEachAndTheDialogGrows)
+{
+    const QString longer = QStringLiteral("A rather long name of a practice loop in D minor");
+    addAll({ longer + "_1.wav", "b_2.wav", longer + "_3.wav", "c_1.wav", "c_3.wav" });
+    refresh();
+    frmRenSet* d = open(longer + "_1.wav", "b_2.wav", longer + "_3.wav");
+    ASSERT_NE(d, nullptr);
+    const QStringList lines = d->filesLine->text().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Renames: A rather")));
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral("_1.wav,"))) << "the marker stays in sight";
+    EXPECT_EQ(lines[1], QStringLiteral("b_2.wav,"));
+    EXPECT_TRUE(lines[2].endsWith(QStringLiteral("_3.wav")));
+    EXPECT_EQ(d->size(), QSize(335, 115 + 34));
+    EXPECT_EQ(d->filesLine->geometry(), QRect(4, 58, 325, 51));
+    EXPECT_EQ(d->cancelButton->geometry(), QRect(8, 77 + 34, 157, 33));
+    EXPECT_EQ(d->renameButton->geometry(), QRect(172, 77 + 34, 157, 33));
+
+    // Short names again: one line, the dialog as designed plus that line.
+    ASSERT_TRUE(host.select(0, "c_1.wav"));
+    ASSERT_TRUE(host.select(2, "c_3.wav"));
+    commands.selectionsChanged();
+    EXPECT_EQ(d->filesLine->text(), QStringLiteral("Renames: c_1.wav, b_2.wav, c_3.wav"));
+    EXPECT_EQ(d->size(), QSize(335, 115));
+    EXPECT_EQ(d->cancelButton->geometry(), QRect(8, 77, 157, 33));
+    d->cancelButton->click();
+}
+
 TEST_F(RenameSetTest, DialogLayout)
 {
     addAll({ "a_1.wav", "a_2.wav", "a_3.wav" });
