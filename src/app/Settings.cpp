@@ -28,7 +28,7 @@ void LoadProgramSettings(ProgramValues& values)
         values.IniFile = values.AppDir + values.AppExeName + QStringLiteral(".ini");
     values.IniFile = GetLongName(values.IniFile);
 
-    // One read of the file serves all four keys.
+    // One read of the file serves every key.
     const ProfileText ini = ProfileText::fromFile(values.IniFile);
     values.WAVpath = ResolveSoundDirectory(
         ini.value(values.AppTitle, QStringLiteral("WAVpath"), QString()), values.AppDir);
@@ -42,6 +42,8 @@ void LoadProgramSettings(ProgramValues& values)
     readFlag("ShowEnding", "0", values.ShowEnding);
     readFlag("AutoPlay", "1", values.AutoPlay);
     readFlag("PhraseSync", "1", values.PhraseSync);
+    readFlag("LineUpByName", "1", values.LineUpByName);
+    readFlag("PlayInStep", "0", values.PlayInStep);
 
     // Without a private directory there is no safe place for the clip: the channels then start
     // without a buffer.
@@ -60,7 +62,9 @@ IoResult StoreProgramFlags(const ProgramValues& values)
     return WriteIniKeys(values.AppTitle,
         { { QStringLiteral("ShowEnding"), QString::number(values.ShowEnding) },
             { QStringLiteral("AutoPlay"), QString::number(values.AutoPlay) },
-            { QStringLiteral("PhraseSync"), QString::number(values.PhraseSync) } },
+            { QStringLiteral("PhraseSync"), QString::number(values.PhraseSync) },
+            { QStringLiteral("LineUpByName"), QString::number(values.LineUpByName) },
+            { QStringLiteral("PlayInStep"), QString::number(values.PlayInStep) } },
         values.IniFile);
 }
 

@@ -26,11 +26,13 @@ struct ProgramValues
     qint16 ShowEnding = 0; // 1 = lists show ".wav"; any non-zero value shows it
     qint16 AutoPlay = 1; // 1 = a click in a list also plays
     qint16 PhraseSync = 1; // 1 = a click lines the lists up and loads the set settings
+    qint16 LineUpByName = 1; // 1 = lining up picks the pressed set's members by name, 0 by row
+    qint16 PlayInStep = 0; // 1 = a Play press joins the playing parts at their loop phase
     QString DefaultWav; // TempDir + "Default.wav"
 };
 
 // Sets AppTitle, IniFile (AppDir + AppExeName + ".ini" unless InitPaths chose it), WAVpath, the
-// three flags and DefaultWav from the settings file, and writes the default clip into TempDir
+// option flags and DefaultWav from the settings file, and writes the default clip into TempDir
 // when it is missing. The caller mirrors the flags into the
 // main window's check marks.
 void LoadProgramSettings(ProgramValues& values);
@@ -40,7 +42,8 @@ void LoadProgramSettings(ProgramValues& values);
 // separator dropped). Ends with '/'; `appDir` when the result is not a listable directory.
 QString ResolveSoundDirectory(const QString& stored, const QString& appDir);
 
-// Writes ShowEnding, AutoPlay and PhraseSync (in that order) into IniFile in one atomic edit.
+// Writes ShowEnding, AutoPlay, PhraseSync, LineUpByName and PlayInStep (in that order) into
+// IniFile in one atomic edit.
 IoResult StoreProgramFlags(const ProgramValues& values);
 
 // Reads one value of a profile file: case-insensitive section and key, first match wins,

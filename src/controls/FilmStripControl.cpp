@@ -11,8 +11,9 @@ FilmStripControl::FilmStripControl(const QString& stripPath, QWidget* parent)
 {
     Controls::initControls();
     setAttribute(Qt::WA_OpaquePaintEvent);
-    // Reached by Tab; a click leaves the focus where it is (on the phrase list).
-    setFocusPolicy(Qt::TabFocus);
+    // Reached by Tab, and a press focuses it as a click focuses any button, so the next key
+    // (Enter, the arrows) goes to the control just used.
+    setFocusPolicy(Qt::StrongFocus);
     m_strip = Controls::loadStrip(m_stripPath);
 }
 

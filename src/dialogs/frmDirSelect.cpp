@@ -1,6 +1,7 @@
 #include "dialogs/frmDirSelect.h"
 
 #include "app/Commands.h"
+#include "app/DialogKeys.h"
 #include "app/Fonts.h"
 #include "app/Notices.h"
 #include "app/Placement.h"
@@ -148,7 +149,9 @@ frmDirSelect::frmDirSelect(const QString& startPath, const QString& prompt, QWid
     connect(dirList, &QListWidget::itemDoubleClicked, this, &frmDirSelect::openDirectoryItem);
 
     fillDrives();
-    Commands::PressButtonsOnEnter(*this);
+    Commands::DialogKeys(*this, okButton, cancelButton);
+    // The hidden button that only holds the focus passes Enter on to "O K".
+    focusHolder->setAutoDefault(false);
 }
 
 frmDirSelect::~frmDirSelect()

@@ -1,6 +1,7 @@
 #include "dialogs/frmSettings.h"
 
 #include "app/Commands.h"
+#include "app/DialogKeys.h"
 #include "app/Fonts.h"
 #include "app/Notices.h"
 #include "app/Placement.h"
@@ -9,6 +10,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QLabel>
@@ -64,7 +66,7 @@ frmSettings::frmSettings(SettingsIntents& intents, Commands::ProgramValues& valu
     connect(cancelButton, &QPushButton::clicked, this, &frmSettings::cancelClicked);
     connect(browseButton, &QPushButton::clicked, this, &frmSettings::browseClicked);
     connect(saveButton, &QPushButton::clicked, this, &frmSettings::saveClicked);
-    Commands::PressButtonsOnEnter(*this);
+    Commands::DialogKeys(*this, saveButton, cancelButton);
 }
 
 frmSettings::~frmSettings() = default;
@@ -162,11 +164,33 @@ void frmSettings::browseClicked()
     txtPath->setText(m_chooserResult);
 }
 
+QString frmSettings::expandedPath(const QString& typed)
+{
+    if (typed == QLatin1String("~"))
+        return QDir::homePath();
+    if (typed.startsWith(QLatin1String("~/")))
+        return QDir::homePath() + typed.mid(1);
+    return typed;
+}
+
 void frmSettings::saveClicked()
 {
     QPointer<frmSettings> self(this);
-    QString path = txtPath->text();
-    m_values.WAVpath = Commands::AddBackslash(path);
+    QString path = expandedPath(txtPath->text());
+    // A relative directory is the program directory's, as the next start reads the stored form.
+    QString directory = QDir::isAbsolutePath(path) ? path : m_values.AppDir + path;
+    Commands::AddBackslash(directory);
+    if (!Commands::DirExists(directory)) {
+        // Stored, it would leave the lists on another directory than the one shown here, and
+        // the next start on the program directory.
+        Commands::ShowNotice(this,
+            QStringLiteral("The folder '") + path + QStringLiteral("' does not exist."),
+            Commands::NoticeExclamation);
+        if (self)
+            txtPath->setFocus();
+        return;
+    }
+    m_values.WAVpath = directory;
     const Commands::IoResult stored = Commands::WriteIni(m_values.AppTitle,
         QStringLiteral("WAVpath"), storedForm(m_values.WAVpath, m_values.AppDir), m_values.IniFile);
     m_player.refreshLists();

@@ -33,6 +33,8 @@ public:
     // part after `appDir` when the directory lies inside the program directory, else the
     // whole path.
     static QString storedForm(const QString& wavPath, const QString& appDir);
+    // The typed directory with a leading "~" or "~/" standing for the home directory.
+    static QString expandedPath(const QString& typed);
 
     // Controls (docs/names.md maps them to the design's names).
     QPushButton* cancelButton = nullptr; // "Cancel"

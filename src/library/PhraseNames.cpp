@@ -52,4 +52,28 @@ QStringList SetNamesFromEntries(const QStringList& entries)
     return names;
 }
 
+QString SetMemberName(const QString& entry, int pressedList, int list)
+{
+    QString name = WithoutWavExtension(entry);
+    const QString own = QStringLiteral("_%1").arg(pressedList + 1);
+    if (!name.endsWith(own))
+        return name;
+    return name.left(name.size() - 2) + QStringLiteral("_%1").arg(list + 1);
+}
+
+int RowOfName(const QStringList& entries, const QString& name)
+{
+    if (name.isEmpty())
+        return -1;
+    int folded = -1;
+    for (qsizetype row = 0; row < entries.size(); ++row) {
+        const QString shown = WithoutWavExtension(entries.at(row));
+        if (shown == name)
+            return static_cast<int>(row);
+        if (folded < 0 && shown.compare(name, Qt::CaseInsensitive) == 0)
+            folded = static_cast<int>(row);
+    }
+    return folded;
+}
+
 } // namespace Library

@@ -28,4 +28,16 @@ QString ProposeSetName(const QString& entry);
 // characters differ from the entry after it.
 QStringList SetNamesFromEntries(const QStringList& entries);
 
+// The name (less ".wav") that the member of `entry`'s set carries in list `list` (0..2), for
+// `entry` shown in list `pressedList`: an entry ending in its own list's marker ("_1" in list 0)
+// is the stem and that marker, and its member in another list is the stem with that list's
+// marker (as the set settings file is named from the stem). An entry without that ending is no
+// set member: it stands for itself in every list (a file without marker is listed in all three).
+QString SetMemberName(const QString& entry, int pressedList, int list);
+
+// The row of `entries` (one list, as shown) whose name less ".wav" is `name`: the exact
+// spelling first, else the first that matches without regard to case (the sound directory is
+// treated as case-insensitive). -1 when there is none or `name` is empty.
+int RowOfName(const QStringList& entries, const QString& name);
+
 } // namespace Library

@@ -88,10 +88,45 @@ LibraryCommands::~LibraryCommands()
     delete m_renSet.data();
 }
 
+PopupTarget LibraryCommands::presentTarget() const
+{
+    PopupTarget target;
+    target.list = m_player.currentListIndex();
+    for (int l = 0; l < 3; ++l)
+        target.selected[static_cast<std::size_t>(l)] = m_player.selectedEntry(l);
+    return target;
+}
+
 void LibraryCommands::mnuRename_Click()
 {
-    const qint16 i = m_player.currentListIndex();
-    const QString entry = (i >= 0 && i <= 2) ? m_player.selectedEntry(i) : QString();
+    mnuRename_Click(presentTarget());
+}
+
+void LibraryCommands::mnuRenameSet_Click()
+{
+    mnuRenameSet_Click(presentTarget());
+}
+
+void LibraryCommands::mnuDel_Click()
+{
+    mnuDel_Click(presentTarget());
+}
+
+void LibraryCommands::mnuDelSet_Click()
+{
+    mnuDelSet_Click(presentTarget());
+}
+
+void LibraryCommands::selectionsChanged()
+{
+    if (m_renSet)
+        m_renSet->showFiles();
+}
+
+void LibraryCommands::mnuRename_Click(const PopupTarget& target)
+{
+    const qint16 i = target.list;
+    const QString entry = (i >= 0 && i <= 2) ? target.selected[std::size_t(i)] : QString();
     if (!m_rename) {
         m_rename = new frmRename(m_player, m_values, m_window);
         m_rename->Form_Load(); // processes pending events
@@ -100,10 +135,10 @@ void LibraryCommands::mnuRename_Click()
         m_rename->showFor(entry);
 }
 
-void LibraryCommands::mnuRenameSet_Click()
+void LibraryCommands::mnuRenameSet_Click(const PopupTarget& target)
 {
-    for (int l = 0; l < 3; ++l) {
-        if (m_player.selectedEntry(l).isEmpty()) {
+    for (const QString& entry : target.selected) {
+        if (entry.isEmpty()) {
             Commands::ShowNotice(m_window,
                 QStringLiteral(
                     "To rename a phrase set you have to make a selection in every phrase list."),
@@ -116,13 +151,13 @@ void LibraryCommands::mnuRenameSet_Click()
         m_renSet->Form_Load(); // processes pending events
     }
     if (m_renSet && !m_player.unloaded())
-        m_renSet->showFor(m_player.selectedEntry(0));
+        m_renSet->showFor(target.selected[0]);
 }
 
-void LibraryCommands::mnuDel_Click()
+void LibraryCommands::mnuDel_Click(const PopupTarget& target)
 {
-    const qint16 i = m_player.currentListIndex();
-    const QString entry = (i >= 0 && i <= 2) ? m_player.selectedEntry(i) : QString();
+    const qint16 i = target.list;
+    const QString entry = (i >= 0 && i <= 2) ? target.selected[std::size_t(i)] : QString();
     const QString name = Library::WithWavExtension(entry);
     if (!Confirm(m_window, QStringLiteral("Really delete phrase '") + name + QStringLiteral("' ?"))
         || m_player.unloaded())
@@ -139,12 +174,11 @@ void LibraryCommands::mnuDel_Click()
         m_player.refreshLists();
 }
 
-void LibraryCommands::mnuDelSet_Click()
+void LibraryCommands::mnuDelSet_Click(const PopupTarget& target)
 {
-    std::array<QString, 3> entries;
-    for (int l = 0; l < 3; ++l) {
-        entries[l] = m_player.selectedEntry(l);
-        if (entries[l].isEmpty()) {
+    const std::array<QString, 3> entries = target.selected;
+    for (const QString& entry : entries) {
+        if (entry.isEmpty()) {
             Commands::ShowNotice(m_window,
                 QStringLiteral(
                     "To delete a phrase set you have to make a selection in every phrase list."),
@@ -153,7 +187,7 @@ void LibraryCommands::mnuDelSet_Click()
         }
     }
     std::array<QString, 3> names;
-    for (int l = 0; l < 3; ++l)
+    for (std::size_t l = 0; l < 3; ++l)
         names[l] = Library::WithWavExtension(entries[l]);
     const QString question = QStringLiteral("Really delete following phrases: ")
         + QStringLiteral("\r\n") + names[0] + QStringLiteral(", ") + names[1] + QStringLiteral(", ")

@@ -2,6 +2,15 @@
 
 #include <QString>
 #include <QStringList>
+#include <array>
+
+// What a popup command acts on, captured when the popup opened: the list it was opened on and
+// the selected entry of each list ("" for none). Lists are numbered 0, 1, 2.
+struct PopupTarget
+{
+    qint16 list = 0;
+    std::array<QString, 3> selected;
+};
 
 // What the rename and delete commands need of the player: the lists' selections, the stops
 // they make before they change files, and the refill afterwards. Implemented by the player;

@@ -1,5 +1,6 @@
 #include "manage/RenameDialogShell.h"
 
+#include "app/DialogKeys.h"
 #include "app/Fonts.h"
 #include "app/Notices.h"
 #include "app/Placement.h"
@@ -72,7 +73,7 @@ void RenameDialogShell::finishControls()
 {
     connect(cancelButton, &QPushButton::clicked, this, &RenameDialogShell::cancel);
     connect(renameButton, &QPushButton::clicked, this, &RenameDialogShell::rename);
-    Commands::PressButtonsOnEnter(*this);
+    Commands::DialogKeys(*this, renameButton, cancelButton);
 }
 
 void RenameDialogShell::Form_Load()
@@ -106,6 +107,12 @@ void RenameDialogShell::txtNewName_KeyPress(qint16& KeyAscii)
     if (KeyAscii == 13) {
         KeyAscii = 0;
         rename();
+        return;
+    }
+    // Escape closes the dialog as Cancel does, also from the name box.
+    if (KeyAscii == 27) {
+        KeyAscii = 0;
+        cancel();
         return;
     }
     if (passesUnfiltered(KeyAscii))

@@ -9,20 +9,31 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <algorithm>
 #include <array>
 
+namespace {
+
+// The height of the line that names the files a Rename changes.
+constexpr int kFilesLineTwips = 255;
+
+} // namespace
+
 frmRenSet::frmRenSet(LibraryIntents& intents, Commands::ProgramValues& values, QWidget* parent)
-    : RenameDialogShell(intents, values, parent, QStringLiteral("Rename Phrase Set"), 5025, 1470)
+    : RenameDialogShell(
+        intents, values, parent, QStringLiteral("Rename Phrase Set"), 5025, 1470 + kFilesLineTwips)
 {
     addNameBox(FromTwips(1080, 75, 3855, 315));
     txtNewName->setAccessibleName(QStringLiteral("Set name"));
     addCaption(QStringLiteral("setNameCaption"), QStringLiteral("Set name:"),
         FromTwips(60, 135, 855, 255), false);
-    addButtons(FromTwips(120, 900, 2355, 495), FromTwips(2580, 900, 2355, 495));
+    // The buttons sit one line lower than the design has them: the file line comes first.
+    addButtons(FromTwips(120, 900 + kFilesLineTwips, 2355, 495),
+        FromTwips(2580, 900 + kFilesLineTwips, 2355, 495)); // placed by fitFilesLine()
     setNameChoice = new QComboBox(this);
     setNameChoice->setObjectName(QStringLiteral("setNameChoice"));
     setNameChoice->setEditable(true);
@@ -38,6 +49,8 @@ frmRenSet::frmRenSet(LibraryIntents& intents, Commands::ProgramValues& values, Q
     const QRect box = setNameChoice->geometry();
     const int left = std::max(box.left(), chooseCaption->geometry().right() + 4);
     setNameChoice->setGeometry(left, box.top(), box.right() + 1 - left, box.height());
+    filesLine
+        = addCaption(QStringLiteral("filesLine"), QString(), FromTwips(60, 870, 4875, 255), false);
     setTabOrder(txtNewName, cancelButton);
     setTabOrder(cancelButton, renameButton);
     setTabOrder(renameButton, setNameChoice);
@@ -62,7 +75,47 @@ void frmRenSet::Form_Load()
 
 void frmRenSet::showFor(const QString& firstEntry)
 {
+    showFiles();
     present(Library::ProposeSetName(firstEntry));
+}
+
+void frmRenSet::showFiles()
+{
+    QStringList files;
+    for (int l = 0; l < 3; ++l) {
+        const QString entry = m_intents.selectedEntry(l);
+        files << (entry.isEmpty() ? QStringLiteral("(nothing in list %1)").arg(l + 1)
+                                  : Library::WithWavExtension(entry));
+    }
+    const QString prefix = QStringLiteral("Renames: ");
+    const QFontMetrics metrics(filesLine->font());
+    const int width = filesLine->width();
+    QString text = prefix + files.join(QStringLiteral(", "));
+    int lines = 1;
+    if (metrics.horizontalAdvance(text) > width) {
+        // Too long for one line: one file a line, a name still too long shortened in its
+        // middle, so its start and its marker stay in sight.
+        for (QString& f : files)
+            f = metrics.elidedText(f, Qt::ElideMiddle, width - metrics.horizontalAdvance(prefix));
+        text = prefix + files.join(QStringLiteral(",\n"));
+        lines = 3;
+    }
+    filesLine->setText(text);
+    filesLine->setToolTip(prefix + files.join(QStringLiteral(", ")));
+    fitFilesLine(lines);
+}
+
+void frmRenSet::fitFilesLine(int lines)
+{
+    const int lineHeight = kFilesLineTwips / 15;
+    const int grown = (lines - 1) * lineHeight;
+    const QRect line = FromTwips(60, 870, 4875, kFilesLineTwips);
+    filesLine->setGeometry(line.x(), line.y(), line.width(), lines * lineHeight);
+    const QRect cancel = FromTwips(120, 900 + kFilesLineTwips, 2355, 495);
+    const QRect rename = FromTwips(2580, 900 + kFilesLineTwips, 2355, 495);
+    cancelButton->setGeometry(cancel.translated(0, grown));
+    renameButton->setGeometry(rename.translated(0, grown));
+    setFixedSize(5025 / 15, (1470 + kFilesLineTwips) / 15 + grown);
 }
 
 void frmRenSet::setNameChosen()

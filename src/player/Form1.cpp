@@ -13,6 +13,7 @@
 #include "player/PlayerModel.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
@@ -100,7 +101,13 @@ Form1::Form1(Commands::ProgramValues& values, DX7Sound::Engine& engine, QWidget*
         [&model](int c) { model.setCurrentListIndex(static_cast<qint16>(c)); });
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // The lists outlive the commands and the model (they go with the window's children), and
+    // emptying a list reports a change of selection.
+    for (PhraseList* list : lstPhrase)
+        disconnect(list, nullptr, this, nullptr);
+}
 
 void Form1::buildControls()
 {
@@ -203,11 +210,15 @@ void Form1::buildMenus()
     mnuSync = mnuOptions->addAction(QStringLiteral("Phrase Sync"));
     mnuAutoPlay = mnuOptions->addAction(QStringLiteral("Auto Play"));
     mnuEnding = mnuOptions->addAction(QStringLiteral("Show Extension"));
-    for (QAction* item : { mnuSync, mnuAutoPlay, mnuEnding })
+    mnuLineUp = mnuOptions->addAction(QStringLiteral("Line Up by Name"));
+    mnuInStep = mnuOptions->addAction(QStringLiteral("Play Parts in Step"));
+    for (QAction* item : { mnuSync, mnuAutoPlay, mnuEnding, mnuLineUp, mnuInStep })
         item->setCheckable(true);
     mnuSync->setChecked(true);
     mnuAutoPlay->setChecked(true);
     mnuEnding->setChecked(false);
+    mnuLineUp->setChecked(true);
+    mnuInStep->setChecked(false);
 
     mnuSave = menuBar()->addAction(QStringLiteral("Save Settings"));
 
@@ -219,11 +230,13 @@ void Form1::buildMenus()
     mnuDelSet = mnuPop->addAction(QStringLiteral("Delete Phrase Set"));
 
     mnuPop->setObjectName(QStringLiteral("mnuPop"));
-    const std::array<std::pair<QAction*, const char*>, 9> names { {
+    const std::array<std::pair<QAction*, const char*>, 11> names { {
         { mnuSettings, "mnuSettings" },
         { mnuSync, "mnuSync" },
         { mnuAutoPlay, "mnuAutoPlay" },
         { mnuEnding, "mnuEnding" },
+        { mnuLineUp, "mnuLineUp" },
+        { mnuInStep, "mnuInStep" },
         { mnuSave, "mnuSave" },
         { mnuRename, "mnuRename" },
         { mnuRenameSet, "mnuRenameSet" },
@@ -240,6 +253,9 @@ void Form1::connectControls()
     for (int c = 0; c < 3; ++c) {
         connect(lstPhrase[c], &PhraseList::MouseDown, this,
             [&model, c](Qt::MouseButton button) { model.pressList(c, button); });
+        // An open Rename Phrase Set names the files it would rename: the present selections.
+        connect(lstPhrase[c], &QListWidget::itemSelectionChanged, this,
+            [this] { m_library->selectionsChanged(); });
         connect(
             m_levelKnob[c], &animKnob::Scroll, this,
             [&model, c](qint16& value) { model.turnLevel(c, value); }, Qt::DirectConnection);
@@ -272,12 +288,28 @@ void Form1::connectControls()
     checkItem(mnuSync, &PlayerModel::setPhraseSync);
     checkItem(mnuAutoPlay, &PlayerModel::setAutoPlay);
     checkItem(mnuEnding, &PlayerModel::setShowEnding);
-    connect(mnuSave, &QAction::triggered, this, &Form1::mnuSave_Click);
-    connect(mnuSettings, &QAction::triggered, this, [this] { m_settings->mnuSettings_Click(); });
-    connect(mnuRename, &QAction::triggered, this, [this] { m_library->mnuRename_Click(); });
-    connect(mnuRenameSet, &QAction::triggered, this, [this] { m_library->mnuRenameSet_Click(); });
-    connect(mnuDel, &QAction::triggered, this, [this] { m_library->mnuDel_Click(); });
-    connect(mnuDelSet, &QAction::triggered, this, [this] { m_library->mnuDelSet_Click(); });
+    checkItem(mnuLineUp, &PlayerModel::setLineUpByName);
+    checkItem(mnuInStep, &PlayerModel::setPlayInStep);
+    connect(mnuSave, &QAction::triggered, this, [this] {
+        const auto handler = m_model->handlerRunning();
+        mnuSave_Click();
+    });
+    connect(mnuSettings, &QAction::triggered, this, [this] {
+        const auto handler = m_model->handlerRunning();
+        m_settings->mnuSettings_Click();
+    });
+    // The popup's commands act on what the popup was opened on, whatever changed since.
+    const auto popupCommand
+        = [this](QAction* item, void (LibraryCommands::*command)(const PopupTarget&)) {
+              connect(item, &QAction::triggered, this, [this, command] {
+                  const auto handler = m_model->handlerRunning();
+                  (m_library.get()->*command)(m_model->popupTarget());
+              });
+          };
+    popupCommand(mnuRename, &LibraryCommands::mnuRename_Click);
+    popupCommand(mnuRenameSet, &LibraryCommands::mnuRenameSet_Click);
+    popupCommand(mnuDel, &LibraryCommands::mnuDel_Click);
+    popupCommand(mnuDelSet, &LibraryCommands::mnuDelSet_Click);
 }
 
 void Form1::Form_Load()
@@ -303,6 +335,8 @@ void Form1::applyOptionChecks()
     mnuEnding->setChecked(m_values.ShowEnding == 1);
     mnuAutoPlay->setChecked(m_values.AutoPlay == 1);
     mnuSync->setChecked(m_values.PhraseSync == 1);
+    mnuLineUp->setChecked(m_values.LineUpByName == 1);
+    mnuInStep->setChecked(m_values.PlayInStep == 1);
 }
 
 void Form1::mnuSave_Click()
@@ -361,7 +395,10 @@ int Form1::rowCount(int list) const
 
 void Form1::selectRow(int list, int row)
 {
-    lstPhrase.at(list)->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+    if (row < 0)
+        lstPhrase.at(list)->clearSelection();
+    else
+        lstPhrase.at(list)->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
 }
 
 void Form1::clearLists()
@@ -438,6 +475,24 @@ void Form1::showPopup()
     // Ready for Return, as a menu opened by keyboard is.
     if (!mnuPop->actions().isEmpty())
         mnuPop->setActiveAction(mnuPop->actions().first());
+}
+
+bool Form1::interactionOpen() const
+{
+    if (QApplication::activePopupWidget() || QApplication::activeModalWidget())
+        return true;
+    // The program's windows are this one's descendants (dialogs, message boxes, the popup).
+    for (const QWidget* w : QApplication::topLevelWidgets()) {
+        if (w == this || !w->isVisible())
+            continue;
+        const Qt::WindowType type = w->windowType();
+        if (type != Qt::Dialog && type != Qt::Popup)
+            continue;
+        for (const QWidget* p = w->parentWidget(); p; p = p->parentWidget())
+            if (p == this)
+                return true;
+    }
+    return false;
 }
 
 void Form1::closeEvent(QCloseEvent* event)

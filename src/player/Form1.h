@@ -49,7 +49,7 @@ public:
     void LoadDXSound();
     // Refills the three lists from WAVpath (processes pending events once, lists empty).
     void RefreshPhraseLists();
-    // Mirrors the three option flags into the check marks (on exactly when a flag is 1).
+    // Mirrors the option flags into the check marks (on exactly when a flag is 1).
     void applyOptionChecks();
     // True once Form_Unload has run (it runs once; later closes only accept).
     bool unloaded() const override { return m_unloaded; }
@@ -86,6 +86,7 @@ private:
     void setPlayButton(int column, bool down) override;
     void setSyncLamp(bool lit) override;
     void showPopup() override;
+    bool interactionOpen() const override;
 
     Commands::ProgramValues& m_values;
     bool m_unloaded = false;
@@ -108,6 +109,8 @@ private:
     QAction* mnuSync = nullptr;
     QAction* mnuAutoPlay = nullptr;
     QAction* mnuEnding = nullptr;
+    QAction* mnuLineUp = nullptr;
+    QAction* mnuInStep = nullptr;
     QAction* mnuSave = nullptr;
     QMenu* mnuPop = nullptr;
     QAction* mnuRename = nullptr;

@@ -14,12 +14,18 @@ PhraseList::PhraseList(QWidget* parent)
 
 void PhraseList::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::RightButton) {
-        // The popup acts on the row under the pointer, so a right press selects it first; below
-        // the last row it selects nothing new. Nothing else of a left press (drag, focus
-        // rectangle moves) happens.
-        if (QListWidgetItem* item = itemAt(event->position().toPoint()))
-            setCurrentItem(item, QItemSelectionModel::ClearAndSelect);
+    QListWidgetItem* pressed = itemAt(event->position().toPoint());
+    if (!pressed && !selectedItems().isEmpty()) {
+        // Below the last row: a list box with one selected row keeps it, whatever the button,
+        // and the press counts as one on that row (a left press there would clear it and leave
+        // a playing set's column without its entry).
+        setFocus(Qt::MouseFocusReason);
+        event->accept();
+    } else if (event->button() == Qt::RightButton) {
+        // The popup acts on the row under the pointer, so a right press selects it first.
+        // Nothing else of a left press (drag, focus rectangle moves) happens.
+        if (pressed)
+            setCurrentItem(pressed, QItemSelectionModel::ClearAndSelect);
         event->accept();
     } else {
         // A list box with one selected row: Ctrl or Shift never clears or extends it, so the

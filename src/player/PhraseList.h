@@ -3,8 +3,9 @@
 #include <QListWidget>
 
 // One phrase list: a single-selection list box that reports every mouse press, of any button,
-// after it has moved its selection to the pressed row (a press below the last row keeps the
-// selection). The second press of a double-click is no press. GUI thread only.
+// after it has moved its selection to the pressed row. A press below the last row keeps the
+// selection and is reported as a press on the selected row. The second press of a double-click
+// is no press. GUI thread only.
 class PhraseList : public QListWidget
 {
     Q_OBJECT

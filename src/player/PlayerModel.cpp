@@ -2,6 +2,7 @@
 
 #include "app/Commands.h"
 #include "library/FollowDirectory.h"
+#include "library/PhraseNames.h"
 #include "player/PlayerView.h"
 #include "sound/DX7Sound.h"
 
@@ -14,6 +15,8 @@ namespace {
 constexpr quint8 kLoop = 1; // play flags: loop until stopped
 constexpr quint8 kMuteLevel = 0;
 constexpr qint16 kCentrePan = 50;
+// How often a held-back quiet update looks again whether it may run.
+constexpr int kFollowRetryMs = 200;
 
 // A knob value as the engine's 8-bit argument; empty when it does not fit.
 std::optional<quint8> engineValue(qint16 v)
@@ -39,6 +42,12 @@ PlayerModel::PlayerModel(
 {
     QObject::connect(
         &m_watcher, &DirectoryWatcher::changed, &m_watcher, [this] { followDirectory(); });
+    m_followRetry.setSingleShot(true);
+    m_followRetry.setInterval(kFollowRetryMs);
+    QObject::connect(&m_followRetry, &QTimer::timeout, &m_watcher, [this] {
+        if (m_followPending)
+            followDirectory();
+    });
 }
 
 void PlayerModel::openSound()
@@ -61,18 +70,31 @@ void PlayerModel::refreshLists()
     m_refreshing = nested;
     m_view.fillLists(Library::SplitIntoColumns(m_listing.names(), m_values.ShowEnding));
     m_watcher.setDirectory(m_listing.path());
-    if (!m_refreshing && std::exchange(m_followAfterRefresh, false))
+    if (!m_refreshing && m_followPending)
         followDirectory();
+}
+
+// A list must not change while the user deals with something that shows or acts on its
+// entries: a popup opened on one, a question about one, a dialog, a handler in its middle.
+bool PlayerModel::followBlocked() const
+{
+    return m_refreshing || m_handlers > 0 || m_view.interactionOpen();
 }
 
 void PlayerModel::followDirectory()
 {
     if (m_view.unloaded())
         return;
-    if (m_refreshing) {
-        m_followAfterRefresh = true;
+    if (followBlocked()) {
+        m_followPending = true;
+        // Nothing reports the end of every kind of interaction: look again a little later.
+        // A refresh in its middle runs the update itself when it ends.
+        if (!m_refreshing)
+            m_followRetry.start();
         return;
     }
+    m_followPending = false;
+    m_followRetry.stop();
     m_listing.setPath(m_values.WAVpath);
     const std::array<QString, 3> selected { m_view.selectedEntry(0), m_view.selectedEntry(1),
         m_view.selectedEntry(2) };
@@ -109,26 +131,49 @@ void PlayerModel::loadColumn(int column, const QString& path, qint16 level)
         m_engine.LoadFile(static_cast<qint16>(column), path, *lvl, *pan);
 }
 
-// Loads the column's phrase at its knob level and plays it in a loop. With a level or pan the
-// engine cannot take, the load is skipped and the channel's present buffer is played, as after
-// a failed load.
-void PlayerModel::playColumn(int column, const QString& path)
+// Loads the column's phrase at its knob level and plays it in a loop: from its first frame, or
+// with `stepWith` a channel, at that channel's loop phase. With a level or pan the engine cannot
+// take, the load is skipped and the channel's present buffer is played, as after a failed load.
+void PlayerModel::playColumn(int column, const QString& path, int stepWith)
 {
     const auto lvl = engineValue(m_view.level(column));
     const auto pan = engineValue(m_view.pan(column));
     const auto channel = static_cast<qint16>(column);
+    if (stepWith < 0) {
+        if (lvl && pan)
+            m_engine.PlayFile(channel, path, *lvl, *pan, kLoop);
+        else
+            m_engine.PlayChannel(channel, kLoop);
+        return;
+    }
     if (lvl && pan)
-        m_engine.PlayFile(channel, path, *lvl, *pan, kLoop);
-    else
-        m_engine.PlayChannel(channel, kLoop);
+        m_engine.LoadFile(channel, path, *lvl, *pan);
+    m_engine.PlayChannelInStep(channel, kLoop, static_cast<qint16>(stepWith));
 }
 
-// Reads the set settings file named by list 0's entry into the knobs and Mute buttons.
-// Setting a control's value raises none of its events, so no channel changes its sound.
-void PlayerModel::applySetSettings()
+// The playing column a part started in step takes its loop phase from: of the other columns
+// the program started and the engine plays, the one with the longest loop (a shorter part
+// repeats within it, so its phase follows from the longest one's). -1 when none plays.
+int PlayerModel::stepReference(int column) const
 {
-    const QString file
-        = Commands::SetSettingsFileFromEntry(m_values.WAVpath, m_view.selectedEntry(0));
+    int best = -1;
+    qint64 longest = -1;
+    for (int c = 0; c < 3; ++c) {
+        if (c == column || !Playing[c])
+            continue;
+        const DX7Sound::ChannelStatus st = m_engine.status(static_cast<qint16>(c));
+        if (st.playing && st.frames > longest) {
+            longest = st.frames;
+            best = c;
+        }
+    }
+    return best;
+}
+
+// Reads the set settings file `file` into the knobs and Mute buttons. Setting a control's
+// value raises none of its events, so no channel changes its sound.
+void PlayerModel::applySetSettings(const QString& file)
+{
     const Library::SetSettings s = Library::ReadSetSettings(file, m_values.AppTitle);
     for (int c = 0; c < 3; ++c)
         if (s.Level[c])
@@ -140,19 +185,35 @@ void PlayerModel::applySetSettings()
         m_view.setMuted(c, s.Mute[c]);
 }
 
-// Selects the pressed list's row in the other two lists, in the fixed order for each list. A
-// list without that row, or all of them when the pressed list has no selection, keep their own
-// selection.
-void PlayerModel::lineUpLists(int pressed)
+// Selects, in the other two lists (in the fixed order for each list), the pressed entry's set
+// member by name, or with LineUpByName off the pressed list's row. By name, a list without the
+// member is left with no selection, and its column is returned as one that has no part in this
+// set. By row, a list without that row keeps its own selection. When the pressed list has no
+// selection, all of them keep theirs.
+std::array<bool, 3> PlayerModel::lineUpLists(int pressed)
 {
     static constexpr std::array<std::array<int, 2>, 3> kOrder { { { 1, 2 }, { 0, 2 }, { 1, 0 } } };
+    std::array<bool, 3> missing {};
+    if (m_values.LineUpByName == 1) {
+        const QString entry = m_view.selectedEntry(pressed);
+        if (entry.isEmpty())
+            return missing;
+        for (int other : kOrder[pressed]) {
+            const int row = Library::RowOfName(
+                m_view.entries(other), Library::SetMemberName(entry, pressed, other));
+            m_view.selectRow(other, row);
+            missing[other] = row < 0;
+        }
+        return missing;
+    }
     const int row = m_view.selectedRow(pressed);
     if (row < 0)
-        return;
+        return missing;
     for (int other : kOrder[pressed]) {
         if (row < m_view.rowCount(other))
             m_view.selectRow(other, row);
     }
+    return missing;
 }
 
 // Loads every column with a selection (level 0 when muted), flags it and presses its Play
@@ -212,6 +273,7 @@ void PlayerModel::stopAll()
 
 bool PlayerModel::stopColumn(int column)
 {
+    const HandlerGuard handler = handlerRunning();
     if (column >= 0 && column <= 2 && Playing[column]) {
         haltChannel(column);
         QCoreApplication::processEvents();
@@ -242,15 +304,32 @@ void PlayerModel::pressList(int index, Qt::MouseButton button)
     CurrentListIndex = static_cast<qint16>(index);
 
     if (button == Qt::RightButton) {
+        m_popupTarget.list = CurrentListIndex;
+        for (int l = 0; l < 3; ++l)
+            m_popupTarget.selected[static_cast<std::size_t>(l)] = m_view.selectedEntry(l);
         m_view.showPopup();
         return;
     }
 
+    const HandlerGuard handler = handlerRunning();
     if (m_values.PhraseSync == 1) {
-        lineUpLists(index);
-        applySetSettings();
+        const QString pressed = m_view.selectedEntry(index);
+        const std::array<bool, 3> missing = lineUpLists(index);
+        // By name, the set's file comes from the pressed entry's stem even when list 0 lacks
+        // the set's first part; then it is the file list 0's member would name.
+        const QString first = m_values.LineUpByName == 1 && !pressed.isEmpty()
+            ? Library::SetMemberName(pressed, index, 0)
+            : m_view.selectedEntry(0);
+        applySetSettings(Commands::SetSettingsFileFromEntry(m_values.WAVpath, first));
         if (m_values.AutoPlay != 1)
             return;
+        // A column without a part in this set falls silent rather than play another set's.
+        for (int c = 0; c < 3; ++c) {
+            if (missing[static_cast<std::size_t>(c)] && Playing[static_cast<std::size_t>(c)]) {
+                haltChannel(c);
+                m_view.setPlayButton(c, false);
+            }
+        }
         if (startSelectedSet())
             m_view.setSyncLamp(anyPlaying());
         return;
@@ -305,7 +384,8 @@ bool PlayerModel::pressPlay(int column)
     }
     // The Playing flag decides, not the look of the button, which has already flipped itself.
     if (!Playing[column]) {
-        playColumn(column, Commands::PhrasePathFromEntry(m_values.WAVpath, entry));
+        const int stepWith = m_values.PlayInStep == 1 ? stepReference(column) : -1;
+        playColumn(column, Commands::PhrasePathFromEntry(m_values.WAVpath, entry), stepWith);
         Playing[column] = true;
         m_view.setSyncLamp(true);
         return true;
@@ -326,6 +406,7 @@ void PlayerModel::playHeld(int column)
 
 bool PlayerModel::pressSync()
 {
+    const HandlerGuard handler = handlerRunning();
     if (anyPlaying()) {
         stopColumns(Sweep::EveryChannel);
         return false;
@@ -352,6 +433,16 @@ void PlayerModel::setShowEnding(bool on)
 {
     m_values.ShowEnding = on ? 1 : 0;
     refreshLists();
+}
+
+void PlayerModel::setLineUpByName(bool on)
+{
+    m_values.LineUpByName = on ? 1 : 0;
+}
+
+void PlayerModel::setPlayInStep(bool on)
+{
+    m_values.PlayInStep = on ? 1 : 0;
 }
 
 PlayerModel::SaveOutcome PlayerModel::saveSetSettings()

@@ -6,6 +6,7 @@
 #include "library/PhraseLibrary.h"
 #include "manage/LibraryIntents.h"
 
+#include <QTimer>
 #include <Qt>
 #include <array>
 
@@ -51,16 +52,40 @@ public:
     // The quiet update after the sound directory changed behind the program's back (its
     // watcher, F5): re-reads WAVpath and shows what it holds now, keeping each list's selected
     // entry where its file is still listed. Touches no channel, flag or button and lets no
-    // events run. Asked for while a refresh lets events run, it runs when the refresh ends.
+    // events run. Never changes a list under the user's hands: asked for while a refresh or a
+    // handler runs, or while a popup menu, a question, a notice or a dialog is open, it waits
+    // until they are over and then runs once.
     void followDirectory();
+    // Marks one of the window's handlers as running for as long as the returned guard lives
+    // (the quiet update waits for it). Guards nest.
+    class HandlerGuard
+    {
+    public:
+        explicit HandlerGuard(int& depth)
+            : m_depth(depth)
+        {
+            ++m_depth;
+        }
+        ~HandlerGuard() { --m_depth; }
+        HandlerGuard(const HandlerGuard&) = delete;
+        HandlerGuard& operator=(const HandlerGuard&) = delete;
+
+    private:
+        int& m_depth;
+    };
+    [[nodiscard]] HandlerGuard handlerRunning() { return HandlerGuard(m_handlers); }
     // Reports changes of the directory the lists show (once per burst); the model follows it.
     DirectoryWatcher& directoryWatcher() { return m_watcher; }
 
     // A mouse press in list `index`, after the list moved its selection to the pressed row:
-    // records the list, opens the popup on a right press, else lines the lists up and applies
-    // the set's settings (Phrase Sync) and starts the set or the one phrase (Auto Play). Lets
-    // pending events run when it starts a set.
+    // records the list, opens the popup on a right press (capturing what its commands act on),
+    // else lines the lists up and applies the set's settings (Phrase Sync) and starts the set or
+    // the one phrase (Auto Play). Lining up by name leaves a list without the pressed set's
+    // member unselected, and Auto Play then stops that column if it plays. Lets pending events
+    // run when it starts a set.
     void pressList(int index, Qt::MouseButton button);
+    // What the popup's commands act on: the list and the selections when it was opened last.
+    const PopupTarget& popupTarget() const { return m_popupTarget; }
     // A Level knob turned to `value`: the channel follows unless the Mute button is down.
     void turnLevel(int column, qint16 value);
     // A Pan knob turned to `value`: the channel follows.
@@ -69,9 +94,11 @@ public:
     void centrePan(int column);
     // A Mute button now `down`: level 0, or the Level knob's level again.
     void pressMute(int column, bool down);
-    // A Play button pressed: starts or stops the column as its Playing flag says. False when
-    // its list has no selection: the button is then set up again, and the press's value must
-    // follow; otherwise the button keeps the value the press flipped it to.
+    // A Play button pressed: starts or stops the column as its Playing flag says. With Play in
+    // Step on, a start while other columns play joins them at their loop phase instead of at
+    // the phrase's first frame. False when its list has no selection: the button is then set up
+    // again, and the press's value must follow; otherwise the button keeps the value the press
+    // flipped it to.
     bool pressPlay(int column);
     // Starts the column's channel on the phrase it already holds (no load), flags the column,
     // presses its Play button and lights the lamp.
@@ -84,6 +111,8 @@ public:
     void setPhraseSync(bool on);
     void setAutoPlay(bool on);
     void setShowEnding(bool on);
+    void setLineUpByName(bool on);
+    void setPlayInStep(bool on);
 
     // Writes the strips' values into the set settings file of list 0's selection. `file` is
     // the file written; empty when list 0 has no selection and nothing was written.
@@ -113,10 +142,12 @@ private:
     void stopColumns(Sweep sweep);
     void haltChannel(int column);
     void loadColumn(int column, const QString& path, qint16 level);
-    void playColumn(int column, const QString& path);
-    void applySetSettings();
-    void lineUpLists(int pressed);
+    void playColumn(int column, const QString& path, int stepWith = -1);
+    int stepReference(int column) const;
+    void applySetSettings(const QString& file);
+    std::array<bool, 3> lineUpLists(int pressed);
     bool startSelectedSet();
+    bool followBlocked() const;
 
     PlayerView& m_view;
     Commands::ProgramValues& m_values;
@@ -124,7 +155,10 @@ private:
     Library::PhraseDirectory m_listing;
     DirectoryWatcher m_watcher;
     bool m_refreshing = false;
-    bool m_followAfterRefresh = false;
+    bool m_followPending = false;
+    int m_handlers = 0;
+    QTimer m_followRetry;
+    PopupTarget m_popupTarget;
     std::array<bool, 3> Playing {};
     qint16 CurrentListIndex = 0;
 };

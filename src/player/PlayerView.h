@@ -20,7 +20,7 @@ public:
     virtual int selectedRow(int list) const = 0;
     // Number of entries of list `list`.
     virtual int rowCount(int list) const = 0;
-    // Makes `row` the one selected row of list `list`.
+    // Makes `row` the one selected row of list `list`; -1 leaves it without a selection.
     virtual void selectRow(int list, int row) = 0;
     // Empties the three lists.
     virtual void clearLists() = 0;
@@ -46,6 +46,8 @@ public:
 
     // Opens the lists' popup menu at the pointer and returns at once.
     virtual void showPopup() = 0;
+    // True while a popup menu, a question, a notice or one of the program's dialogs is open.
+    virtual bool interactionOpen() const = 0;
     // True once the window has closed and the program is ending.
     virtual bool unloaded() const = 0;
 };

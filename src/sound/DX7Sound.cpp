@@ -264,6 +264,11 @@ bool Engine::PlayFile(qint16 channel, const QString& file, quint8 level, quint8 
 
 bool Engine::PlayChannel(qint16 channel, quint8 flags)
 {
+    return PlayChannelInStep(channel, flags, -1);
+}
+
+bool Engine::PlayChannelInStep(qint16 channel, quint8 flags, qint16 with)
+{
     d->ensureDevice();
     Slot* s = d->slot(channel);
     if (!s)
@@ -275,6 +280,7 @@ bool Engine::PlayChannel(qint16 channel, quint8 flags)
     c.kind = MixerCommand::Play;
     c.voice = channel;
     c.loop = (flags & 1) != 0;
+    c.stepWith = with;
     d->queue(c);
     return d->device != nullptr;
 }

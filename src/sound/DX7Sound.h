@@ -85,6 +85,10 @@ public:
     // Starts issued one after the other without returning to the event loop begin on the same
     // output frame.
     bool PlayChannel(qint16 channel, quint8 flags);
+    // PlayChannel, but a stopped slot starts at the loop phase of the slot `with` when that one
+    // sounds: at its position, modulo this slot's loop length, on the output frame the start
+    // takes effect. So a part restarted while the others of its set play joins them in step.
+    bool PlayChannelInStep(qint16 channel, quint8 flags, qint16 with);
     // Stops the slot's buffer, keeping its position. False on failure.
     bool StopChannel(qint16 channel);
     // volume = level * 60 - 6000 (16-bit); values above 0 are refused and the old one stays.

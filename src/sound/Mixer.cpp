@@ -393,6 +393,15 @@ void Mixer::apply(Batch& batch, const MixerCommand& c) noexcept
         } else {
             if (v.head.pos >= lengthOf(v.head.buffer))
                 v.head.pos = 0;
+            if (c.stepWith >= 0 && c.stepWith != c.voice
+                && size_t(c.stepWith) < m_table->voices.size()) {
+                // Batches are applied before any voice is mixed, so both voices render this
+                // period's frames from here on: the start is exact to the frame.
+                const Voice& with = m_table->voices[size_t(c.stepWith)];
+                const qint64 n = lengthOf(v.head.buffer);
+                if (with.sounding && !with.stopping && with.head.buffer && n > 0)
+                    v.head.pos = with.head.pos % n;
+            }
             v.head.gain.jump(v.set);
             v.sounding = true;
         }

@@ -79,6 +79,10 @@ struct MixerCommand
     SoundBuffer* buffer = nullptr; // SetBuffer: the new buffer, owned by the mixer from now on
     VoiceTable* table = nullptr; // NewTable: the new table, owned by the mixer from now on
     bool loop = false; // Play
+    // Play: a voice that sounds now gives the start its loop phase (its position, modulo this
+    // voice's loop length, when the batch is applied); -1, or a voice that does not sound, plays
+    // from the voice's own position.
+    int stepWith = -1;
     StereoGain gain; // SetGain
 };
 

@@ -1,6 +1,5 @@
 #include "ui/KeyMap.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -172,16 +171,6 @@ int KeyMap::listColumn(const QWidget* widget) const
     return -1;
 }
 
-bool KeyMap::belongsToWindow(const QWidget* widget) const
-{
-    // The window itself, or one of its dialogs (top-level windows parented to it).
-    for (const QWidget* w = widget ? widget->window() : nullptr; w;
-         w = w->parentWidget() ? w->parentWidget()->window() : nullptr)
-        if (w == m_window)
-            return true;
-    return false;
-}
-
 bool KeyMap::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
@@ -191,7 +180,9 @@ bool KeyMap::eventFilter(QObject* watched, QEvent* event)
 
 bool KeyMap::handle(QWidget* receiver, QKeyEvent* key)
 {
-    if (!m_window || !belongsToWindow(receiver))
+    // Only while the main window is the active window: in a dialog the keys are the dialog's
+    // (a digit must not start a column behind the Settings dialog's Cancel button).
+    if (!m_window || QApplication::activeWindow() != m_window || receiver->window() != m_window)
         return false;
     // Nothing new may start while a modal question waits for its answer, and an open menu
     // takes its own keys.
@@ -205,7 +196,6 @@ bool KeyMap::handle(QWidget* receiver, QKeyEvent* key)
 
     const Keys::Command command
         = Keys::commandOf(key->key(), key->modifiers(), key->nativeScanCode(), m_xkb);
-    const bool inMainWindow = receiver->window() == m_window;
     switch (command.gesture) {
     case Keys::Gesture::None:
         return false;
@@ -213,16 +203,6 @@ bool KeyMap::handle(QWidget* receiver, QKeyEvent* key)
     case Keys::Gesture::Popup:
     case Keys::Gesture::PopupItem:
         if (listColumn(receiver) < 0)
-            return false;
-        break;
-    case Keys::Gesture::Menus:
-    case Keys::Gesture::Quit:
-        if (!inMainWindow)
-            return false;
-        break;
-    case Keys::Gesture::Sync:
-        if (!inMainWindow
-            && (qobject_cast<QAbstractButton*>(receiver) || qobject_cast<QComboBox*>(receiver)))
             return false;
         break;
     default:

@@ -87,10 +87,10 @@ QString keyName(Gesture gesture, int column = -1);
 // F10, Ctrl+Q, and in a phrase list Enter, the Menu key and Shift+F10 (its popup), F2,
 // Shift+F2, Delete and Shift+Delete (the popup's items) into calls on the intents, whichever
 // widget of the window has focus, before that widget sees the key (a list's own type-ahead search
-// does not take the digits). Space, the digits, F5 and Ctrl+S also work from the window's own
-// modeless dialogs. Leaves every key alone while a modal window is open, while the focus is in a
-// box that takes typing (a name box, the path box: any line edit, text edit, spin box or editable
-// combo box), and leaves Space to a focused button or combo box of a dialog. A held key acts once.
+// does not take the digits). Acts only while the main window is the active window: the program's
+// dialogs keep their keys. Leaves every key alone while a modal window or a popup menu is open
+// and while the focus is in a box that takes typing (any line edit, text edit, spin box or
+// editable combo box). A held key acts once.
 // Knows nothing of sound or files. Watches the whole application's key events; GUI thread only.
 class KeyMap : public QObject
 {
@@ -109,7 +109,6 @@ protected:
 private:
     bool handle(QWidget* receiver, QKeyEvent* key);
     int listColumn(const QWidget* widget) const;
-    bool belongsToWindow(const QWidget* widget) const;
 
     QPointer<QWidget> m_window;
     KeyIntents& m_intents;

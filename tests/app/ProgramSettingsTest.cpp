@@ -215,13 +215,16 @@ TEST_F(ProgramSettings, FirstStartGivesTheDefaults)
     EXPECT_EQ(v.ShowEnding, 0);
     EXPECT_EQ(v.AutoPlay, 1);
     EXPECT_EQ(v.PhraseSync, 1);
+    EXPECT_EQ(v.LineUpByName, 1);
+    EXPECT_EQ(v.PlayInStep, 0);
     EXPECT_EQ(v.DefaultWav, v.TempDir + QStringLiteral("Default.wav"));
     EXPECT_EQ(readAll(v.DefaultWav).size(), 884);
     EXPECT_FALSE(QFileInfo::exists(ini())); // loading never writes the settings file
 
     StoreProgramFlags(v);
-    EXPECT_EQ(
-        readAll(ini()), QByteArray("[Vorn's Sorvanto]\nShowEnding=0\nAutoPlay=1\nPhraseSync=1\n"));
+    EXPECT_EQ(readAll(ini()),
+        QByteArray("[Vorn's Sorvanto]\nShowEnding=0\nAutoPlay=1\nPhraseSync=1\nLineUpByName=1\n"
+                   "PlayInStep=0\n"));
 }
 
 TEST_F(ProgramSettings, SoundDirectoryResolution)
@@ -288,6 +291,17 @@ TEST_F(ProgramSettings, FlagsFollowTheNumberRule)
         EXPECT_EQ(fresh.AutoPlay, c.autoPlay) << c.body.constData();
         EXPECT_EQ(fresh.PhraseSync, c.phraseSync) << c.body.constData();
     }
+    // The two later options follow the same rule, each with its own default.
+    writeIni("LineUpByName=0\nPlayInStep=1.5\n");
+    ProgramValues fresh = v;
+    LoadProgramSettings(fresh);
+    EXPECT_EQ(fresh.LineUpByName, 0);
+    EXPECT_EQ(fresh.PlayInStep, 2);
+    writeIni("LineUpByName=abc\n");
+    fresh = v;
+    LoadProgramSettings(fresh);
+    EXPECT_EQ(fresh.LineUpByName, 0);
+    EXPECT_EQ(fresh.PlayInStep, 0);
 }
 
 TEST_F(ProgramSettings, StoringTheFlagsKeepsTheRestOfTheFile)
@@ -300,7 +314,8 @@ TEST_F(ProgramSettings, StoringTheFlagsKeepsTheRestOfTheFile)
     StoreProgramFlags(v);
     EXPECT_EQ(readAll(ini()),
         QByteArray("; mine\r\n[Vorn's Sorvanto]\r\nWAVpath=Sounds\\\r\nShowEnding=2\r\n"
-                   "AutoPlay=0\r\nPhraseSync=1\r\n\r\n[Other]\r\nx=1\r\n"));
+                   "AutoPlay=0\r\nPhraseSync=1\r\nLineUpByName=1\r\nPlayInStep=0\r\n\r\n"
+                   "[Other]\r\nx=1\r\n"));
 }
 
 TEST_F(ProgramSettings, UnreadableOrHostileSettingsFileGivesTheDefaults)

@@ -121,9 +121,9 @@ TEST_F(Settings, SaveStoresTheDirectoryRefreshesTheListsAndCloses)
         { values.AppDir, values.AppDir, QString() },
         { root + QStringLiteral("/clips"), root + QStringLiteral("/clips/"),
             root + QStringLiteral("/clips/") },
-        // A directory that does not exist is taken as typed.
-        { root + QStringLiteral("/later"), root + QStringLiteral("/later/"),
-            root + QStringLiteral("/later/") },
+        // A relative directory is the program directory's, as the next start reads it.
+        { QStringLiteral("Sounds/Takes"), values.AppDir + QStringLiteral("Sounds/Takes/"),
+            QStringLiteral("Sounds/Takes/") },
     };
     int refreshes = 0;
     for (const Case& c : cases) {
@@ -142,6 +142,80 @@ TEST_F(Settings, SaveStoresTheDirectoryRefreshesTheListsAndCloses)
     QFile ini(values.IniFile);
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
     EXPECT_TRUE(QString::fromUtf8(ini.readAll()).contains(QStringLiteral("WAVpath=")));
+}
+
+TEST_F(Settings, AHomeDirectoryIsExpandedAndAMissingOneRefused)
+{
+    const QByteArray savedHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(root + QStringLiteral("/clips")));
+    ASSERT_TRUE(QDir(root).mkpath(QStringLiteral("clips/Music/Loops")));
+    SeenNotice seen;
+    answerNotices(&host.window, seen);
+
+    // Not stored as typed: the lists would quietly show another directory.
+    frmSettings* dialog = openSettings();
+    dialog->txtPath->setText(QStringLiteral("~/Music/Loops/"));
+    dialog->saveButton->click();
+    EXPECT_EQ(values.WAVpath, root + QStringLiteral("/clips/Music/Loops/"));
+    EXPECT_EQ(stored(), root + QStringLiteral("/clips/Music/Loops/"));
+    EXPECT_EQ(seen.count, 0);
+    flushDeletes();
+    EXPECT_EQ(command->dialog(), nullptr);
+
+    // A folder that is not there: said so, nothing stored, the dialog stays for a correction.
+    for (const QString& typed : { QStringLiteral("~/Music/Lops"), root + QStringLiteral("/gone"),
+             QStringLiteral("~nobody/x") }) {
+        dialog = openSettings();
+        dialog->txtPath->setText(typed);
+        const int refreshes = host.refreshes;
+        dialog->saveButton->click();
+        QString shown = typed;
+        shown.replace(QStringLiteral("~/"), root + QStringLiteral("/clips/"));
+        EXPECT_EQ(seen.text,
+            QStringLiteral("The folder '") + shown + QStringLiteral("' does not exist."));
+        EXPECT_EQ(seen.icon, QMessageBox::Warning);
+        EXPECT_EQ(values.WAVpath, root + QStringLiteral("/clips/Music/Loops/"));
+        EXPECT_EQ(stored(), root + QStringLiteral("/clips/Music/Loops/"));
+        EXPECT_EQ(host.refreshes, refreshes);
+        flushDeletes();
+        ASSERT_EQ(command->dialog(), dialog);
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(dialog->txtPath->text(), typed);
+        dialog->close();
+        flushDeletes();
+    }
+    EXPECT_EQ(seen.count, 3);
+    qputenv("HOME", savedHome);
+}
+
+TEST_F(Settings, EscapeIsCancelAndEnterPressesSaveOrTheFocusedButton)
+{
+    frmSettings* dialog = openSettings();
+    dialog->txtPath->setText(root + QStringLiteral("/clips"));
+    dialog->txtPath->setFocus();
+    QTest::keyClick(dialog->txtPath, Qt::Key_Escape);
+    flushDeletes();
+    EXPECT_EQ(command->dialog(), nullptr) << "Escape closed the dialog";
+    EXPECT_EQ(values.WAVpath, values.AppDir);
+    EXPECT_EQ(host.refreshes, 0);
+
+    // Enter in the path box is Save & Close, the default button.
+    dialog = openSettings();
+    EXPECT_TRUE(dialog->saveButton->isDefault());
+    dialog->txtPath->setText(root + QStringLiteral("/clips"));
+    QTest::keyClick(dialog->txtPath, Qt::Key_Return);
+    flushDeletes();
+    EXPECT_EQ(command->dialog(), nullptr);
+    EXPECT_EQ(values.WAVpath, root + QStringLiteral("/clips/"));
+    EXPECT_EQ(host.refreshes, 1);
+
+    // On a focused button Enter presses that button: Cancel, where the dialog opens.
+    dialog = openSettings();
+    dialog->txtPath->setText(values.AppDir);
+    QTest::keyClick(dialog->cancelButton, Qt::Key_Enter);
+    flushDeletes();
+    EXPECT_EQ(command->dialog(), nullptr);
+    EXPECT_EQ(values.WAVpath, root + QStringLiteral("/clips/"));
 }
 
 TEST_F(Settings, TheSavedDirectoryComesBackAtTheNextStart)

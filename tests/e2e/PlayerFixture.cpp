@@ -174,11 +174,13 @@ void PlayerFixture::start(bool systemOutput)
     QFile ini(m_programDir + QStringLiteral("sorvanto.ini"));
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
     ini.write(QStringLiteral("[Vorn's Sorvanto]\nWAVpath=%1\nShowEnding=%2\nAutoPlay=%3\n"
-                             "PhraseSync=%4\n")
+                             "PhraseSync=%4\nLineUpByName=%5\nPlayInStep=%6\n")
                   .arg(m_soundDir)
                   .arg(showEnding)
                   .arg(autoPlay)
                   .arg(phraseSync)
+                  .arg(lineUpByName)
+                  .arg(playInStep)
                   .toUtf8());
     ini.close();
 

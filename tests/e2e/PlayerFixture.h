@@ -63,6 +63,8 @@ protected:
     qint16 phraseSync = 1;
     qint16 autoPlay = 1;
     qint16 showEnding = 0;
+    qint16 lineUpByName = 1;
+    qint16 playInStep = 0;
 
     // Writes `signal` as `name` into the sound directory (16-bit PCM unless `format`).
     void addPhrase(const QString& name, const SoundTestKit::Signal& signal, int format = 0);

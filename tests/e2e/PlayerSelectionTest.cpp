@@ -189,6 +189,8 @@ TEST_F(PhraseSelection, WithoutAutoPlayOnlyTheControlsChange)
 
 TEST_F(PhraseSelection, ShorterListKeepsItsSelectionAndSetFileComesFromListOne)
 {
+    // The row rule: members matched by position, not by name.
+    lineUpByName = 0;
     // List 0 and 2 have five rows, list 1 three.
     addPhrases({ "p_1.wav", "q_1.wav", "r_1.wav", "s_1.wav", "t_1.wav", "p_2.wav", "q_2.wav",
         "r_2.wav", "p_3.wav", "q_3.wav", "r_3.wav", "s_3.wav", "t_3.wav" });
@@ -230,6 +232,8 @@ TEST_F(PhraseSelection, PressInAnEmptyListKeepsTheOthersAndUsesListOnesSetFile)
 
 TEST_F(PhraseSelection, ColumnWithoutSelectionIsLeftAlone)
 {
+    // The row rule: members matched by position, not by name.
+    lineUpByName = 0;
     // List 2 has only a_3, intro_3 and zeta; zz_1, zz_2 give lists 0 and 1 a fourth row.
     addPhrases({ "zz_1.wav", "zz_2.wav" });
     start();

@@ -186,7 +186,8 @@ TEST_F(StartupE2E, StoredFlagsSurviveARestartUnchanged)
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
     // Existing keys keep their place; the file keeps its line ends.
     EXPECT_EQ(ini.readAll(),
-        QByteArray("[Vorn's Sorvanto]\r\nPhraseSync=0\r\nShowEnding=1\r\nAutoPlay=0\r\n"));
+        QByteArray("[Vorn's Sorvanto]\r\nPhraseSync=0\r\nShowEnding=1\r\nAutoPlay=0\r\n"
+                   "LineUpByName=1\r\nPlayInStep=0\r\n"));
 }
 
 // Ending the program on a full disk: the flags cannot be stored, and the settings file stays

@@ -59,3 +59,23 @@ TEST(PhraseNames, DropDownSetNames)
     EXPECT_EQ(Library::SetNamesFromEntries({ "abcd.WAV", "ab" }), QStringList {});
     EXPECT_EQ(Library::SetNamesFromEntries({ "abcdef", "abcdeX" }), QStringList { "abcd" });
 }
+
+TEST(PhraseNames, ASetMemberIsTheStemWithTheOtherListsMarker)
+{
+    using Library::SetMemberName;
+    EXPECT_EQ(SetMemberName("Funk Groove_1", 0, 2), QStringLiteral("Funk Groove_3"));
+    EXPECT_EQ(SetMemberName("Funk Groove_2.WAV", 1, 0), QStringLiteral("Funk Groove_1"));
+    // Only the pressed list's own marker at the end makes a member: x_1_2 stands in list 0 and
+    // a marker-less file in every list, so both stand for themselves.
+    EXPECT_EQ(SetMemberName("x_1_2", 0, 1), QStringLiteral("x_1_2"));
+    EXPECT_EQ(SetMemberName("Default.wav", 2, 0), QStringLiteral("Default"));
+    EXPECT_EQ(SetMemberName("_2", 1, 2), QStringLiteral("_3")) << "an empty stem is still a stem";
+
+    using Library::RowOfName;
+    const QStringList shown { "Blue Bossa_2.wav", "blue_2.WAV", "Blue_2.wav", "Funk_2" };
+    EXPECT_EQ(RowOfName(shown, "Blue_2"), 2) << "the exact spelling wins over an earlier fold";
+    EXPECT_EQ(RowOfName(shown, "BLUE BOSSA_2"), 0);
+    EXPECT_EQ(RowOfName(shown, "Funk_2"), 3);
+    EXPECT_EQ(RowOfName(shown, "Funk"), -1) << "no prefix match";
+    EXPECT_EQ(RowOfName(shown, ""), -1);
+}

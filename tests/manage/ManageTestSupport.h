@@ -59,7 +59,10 @@ public:
     int rowCount(int list) const override { return lists.at(size_t(list))->count(); }
     void selectRow(int list, int row) override
     {
-        lists.at(size_t(list))->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+        if (row < 0)
+            lists.at(size_t(list))->clearSelection();
+        else
+            lists.at(size_t(list))->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
     }
     void clearLists() override
     {
@@ -102,6 +105,10 @@ public:
         ++syncSets;
     }
     void showPopup() override { }
+    bool interactionOpen() const override
+    {
+        return QApplication::activeModalWidget() || QApplication::activePopupWidget();
+    }
     bool unloaded() const override { return closed; }
 
     // Selects the row of `list` whose text is `entry`; false when there is none.

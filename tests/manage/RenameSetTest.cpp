@@ -208,11 +208,49 @@ TEST_F(RenameSetTest, SelectionsAreReadWhenRenameIsPressed)
     addAll({ "a_1.wav", "a_2.wav", "a_3.wav", "b_2.wav" });
     refresh();
     frmRenSet* dialog = open("a_1.wav", "a_2.wav", "a_3.wav");
+    EXPECT_EQ(dialog->filesLine->text(), QStringLiteral("Renames: a_1.wav, a_2.wav, a_3.wav"));
     host.select(1, "b_2.wav");
+    // The window tells the dialog of every change of a selection; the line names what Rename
+    // will now take, a mixed set included.
+    commands.selectionsChanged();
+    EXPECT_EQ(dialog->filesLine->text(), QStringLiteral("Renames: a_1.wav, b_2.wav, a_3.wav"));
+    host.lists[2]->clearSelection();
+    commands.selectionsChanged();
+    EXPECT_EQ(dialog->filesLine->text(),
+        QStringLiteral("Renames: a_1.wav, b_2.wav, (nothing in list 3)"));
+    host.select(2, "a_3.wav");
     rename(dialog, "c");
     EXPECT_EQ(files(), (QStringList { "a_2.wav", "c_1.wav", "c_2.wav", "c_3.wav" }));
     EXPECT_TRUE(holds("c_2.wav", "b_2.wav"));
     expectRefreshedAndUnselected();
+}
+
+TEST_F(RenameSetTest, LongNamesTakeALineEachAndTheDialogGrows)
+{
+    const QString longer = QStringLiteral("A rather long name of a practice loop in D minor");
+    addAll({ longer + "_1.wav", "b_2.wav", longer + "_3.wav", "c_1.wav", "c_3.wav" });
+    refresh();
+    frmRenSet* d = open(longer + "_1.wav", "b_2.wav", longer + "_3.wav");
+    ASSERT_NE(d, nullptr);
+    const QStringList lines = d->filesLine->text().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Renames: A rather")));
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral("_1.wav,"))) << "the marker stays in sight";
+    EXPECT_EQ(lines[1], QStringLiteral("b_2.wav,"));
+    EXPECT_TRUE(lines[2].endsWith(QStringLiteral("_3.wav")));
+    EXPECT_EQ(d->size(), QSize(335, 115 + 34));
+    EXPECT_EQ(d->filesLine->geometry(), QRect(4, 58, 325, 51));
+    EXPECT_EQ(d->cancelButton->geometry(), QRect(8, 77 + 34, 157, 33));
+    EXPECT_EQ(d->renameButton->geometry(), QRect(172, 77 + 34, 157, 33));
+
+    // Short names again: one line, the dialog as designed plus that line.
+    ASSERT_TRUE(host.select(0, "c_1.wav"));
+    ASSERT_TRUE(host.select(2, "c_3.wav"));
+    commands.selectionsChanged();
+    EXPECT_EQ(d->filesLine->text(), QStringLiteral("Renames: c_1.wav, b_2.wav, c_3.wav"));
+    EXPECT_EQ(d->size(), QSize(335, 115));
+    EXPECT_EQ(d->cancelButton->geometry(), QRect(8, 77, 157, 33));
+    d->cancelButton->click();
 }
 
 TEST_F(RenameSetTest, DialogLayout)
@@ -226,7 +264,8 @@ TEST_F(RenameSetTest, DialogLayout)
     EXPECT_EQ(d->parentWidget(), &host.window);
     EXPECT_TRUE(d->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_FALSE(d->isModal());
-    EXPECT_EQ(d->size(), QSize(335, 98));
+    // The design's size, one line (17 px) taller for the file line above the buttons.
+    EXPECT_EQ(d->size(), QSize(335, 115));
     EXPECT_EQ(caption(d, "setNameCaption")->geometry(), QRect(4, 9, 57, 17));
     EXPECT_EQ(d->txtNewName->geometry(), QRect(72, 5, 257, 21));
     EXPECT_EQ(caption(d, "chooseNameCaption")->geometry(), QRect(4, 35, 77, 17));
@@ -235,8 +274,9 @@ TEST_F(RenameSetTest, DialogLayout)
     EXPECT_EQ(d->setNameChoice->geometry(), QRect(84, 32, 245, 21));
     EXPECT_FALSE(
         caption(d, "chooseNameCaption")->geometry().intersects(d->setNameChoice->geometry()));
-    EXPECT_EQ(d->cancelButton->geometry(), QRect(8, 60, 157, 33));
-    EXPECT_EQ(d->renameButton->geometry(), QRect(172, 60, 157, 33));
+    EXPECT_EQ(d->filesLine->geometry(), QRect(4, 58, 325, 17));
+    EXPECT_EQ(d->cancelButton->geometry(), QRect(8, 77, 157, 33));
+    EXPECT_EQ(d->renameButton->geometry(), QRect(172, 77, 157, 33));
     EXPECT_EQ(caption(d, "chooseNameCaption")->text(), QStringLiteral("Choose name:"));
     EXPECT_EQ(caption(d, "setNameCaption")->text(), QStringLiteral("Set name:"));
     EXPECT_TRUE(d->txtNewName->font().bold());

@@ -199,17 +199,23 @@ TEST_F(Form1Design, MenusStandInTheirOrderWithTheDesignCheckMarks)
     EXPECT_EQ(ui(*form).mnuSave->menu(), nullptr);
 
     EXPECT_EQ(actionTexts(ui(*form).mnuOptions->actions()),
-        (QStringList { "Settings...", "-", "Phrase Sync", "Auto Play", "Show Extension" }));
+        (QStringList { "Settings...", "-", "Phrase Sync", "Auto Play", "Show Extension",
+            "Line Up by Name", "Play Parts in Step" }));
     EXPECT_EQ(ui(*form).mnuOptions->actions()[0], ui(*form).mnuSettings);
     EXPECT_EQ(ui(*form).mnuOptions->actions()[2], ui(*form).mnuSync);
     EXPECT_EQ(ui(*form).mnuOptions->actions()[3], ui(*form).mnuAutoPlay);
     EXPECT_EQ(ui(*form).mnuOptions->actions()[4], ui(*form).mnuEnding);
+    EXPECT_EQ(ui(*form).mnuOptions->actions()[5], ui(*form).mnuLineUp);
+    EXPECT_EQ(ui(*form).mnuOptions->actions()[6], ui(*form).mnuInStep);
     EXPECT_FALSE(ui(*form).mnuSettings->isCheckable());
-    for (const QAction* item : { ui(*form).mnuSync, ui(*form).mnuAutoPlay, ui(*form).mnuEnding })
+    for (const QAction* item : { ui(*form).mnuSync, ui(*form).mnuAutoPlay, ui(*form).mnuEnding,
+             ui(*form).mnuLineUp, ui(*form).mnuInStep })
         EXPECT_TRUE(item->isCheckable()) << item->text().toStdString();
     EXPECT_TRUE(ui(*form).mnuSync->isChecked());
     EXPECT_TRUE(ui(*form).mnuAutoPlay->isChecked());
     EXPECT_FALSE(ui(*form).mnuEnding->isChecked());
+    EXPECT_TRUE(ui(*form).mnuLineUp->isChecked());
+    EXPECT_FALSE(ui(*form).mnuInStep->isChecked());
 
     EXPECT_EQ(actionTexts(ui(*form).mnuPop->actions()),
         (QStringList {

@@ -56,6 +56,8 @@ struct Form1Parts
         find(mnuSync, QStringLiteral("mnuSync"));
         find(mnuAutoPlay, QStringLiteral("mnuAutoPlay"));
         find(mnuEnding, QStringLiteral("mnuEnding"));
+        find(mnuLineUp, QStringLiteral("mnuLineUp"));
+        find(mnuInStep, QStringLiteral("mnuInStep"));
         find(mnuSave, QStringLiteral("mnuSave"));
         find(mnuRename, QStringLiteral("mnuRename"));
         find(mnuRenameSet, QStringLiteral("mnuRenameSet"));
@@ -99,6 +101,8 @@ struct Form1Parts
     QAction* mnuSync = nullptr;
     QAction* mnuAutoPlay = nullptr;
     QAction* mnuEnding = nullptr;
+    QAction* mnuLineUp = nullptr;
+    QAction* mnuInStep = nullptr;
     QAction* mnuSave = nullptr;
     QAction* mnuRename = nullptr;
     QAction* mnuRenameSet = nullptr;

@@ -456,3 +456,40 @@ TEST(SoundEngineWithoutDevice, ComesUpAndEveryOperationDoesNothing)
     EXPECT_GE(attempts, 1);
     EXPECT_LE(attempts, 1 + int(clock.elapsed() / 250)) << "a device is looked for too often";
 }
+
+// A start in step takes the loop phase of the voice it follows on the frame the start takes
+// effect: its position modulo the started buffer's own loop length. A ramp's value tells the
+// position of each frame; the followed voice sounds only left, the started one only right.
+TEST_F(OfflineEngineTest, AStartInStepTakesTheOtherVoicesLoopPhase)
+{
+    constexpr double amplitude = 0.9;
+    const auto valueAt = [](qint64 position, qint64 period) {
+        return float(double(position % period + 1) / double(period) * amplitude);
+    };
+    const QString longLoop = wav("long.wav", SoundTestKit::ramp(3000, 3000, rate));
+    const QString shortLoop = wav("short.wav", SoundTestKit::ramp(1000, 1000, rate));
+    engine->InitChannels(2, shortLoop);
+    engine->LoadFile(0, longLoop, 100, 0);
+    engine->PlayChannel(0, 1);
+    render(2500);
+
+    engine->LoadFile(1, shortLoop, 100, 50);
+    engine->SetChannelPan(1, 100);
+    ASSERT_TRUE(engine->PlayChannelInStep(1, 1, 0));
+    Signal out = render(600);
+    EXPECT_NEAR(out.at(0, 0), valueAt(2500, 3000), 2e-4);
+    EXPECT_NEAR(out.at(0, 1), valueAt(2500, 1000), 2e-4) << "2500 modulo the short loop";
+    // Both wrap together from here on: the short one at 3000, as the long one does.
+    EXPECT_NEAR(out.at(499, 1), valueAt(2999, 1000), 2e-4);
+    EXPECT_NEAR(out.at(500, 1), valueAt(0, 1000), 2e-4);
+    EXPECT_NEAR(out.at(500, 0), valueAt(0, 3000), 2e-4);
+
+    // A voice that does not sound gives no phase: the start is at the buffer's first frame.
+    engine->StopChannel(1);
+    render(rampFrames + 10);
+    engine->LoadFile(1, shortLoop, 100, 50);
+    engine->SetChannelPan(1, 100);
+    ASSERT_TRUE(engine->PlayChannelInStep(1, 1, 2));
+    out = render(10);
+    EXPECT_NEAR(out.at(0, 1), valueAt(0, 1000), 2e-4);
+}
