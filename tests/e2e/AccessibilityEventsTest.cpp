@@ -77,13 +77,15 @@ bool insideAccessibleSession(const QString& filter)
     env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
     run.setProcessEnvironment(env);
     run.setProcessChannelMode(QProcess::MergedChannels);
-    const QString script = QStringLiteral(
-        "dbus-send --session --dest=org.a11y.Bus --print-reply /org/a11y/bus "
-        "org.a11y.Bus.GetAddress >/dev/null || exit 3; "
-        "exec xvfb-run -a -s '-screen 0 1280x1024x24' \"$0\" --gtest_filter=\"$1\"");
-    run.start(QStringLiteral("dbus-run-session"),
-        { QStringLiteral("--"), QStringLiteral("sh"), QStringLiteral("-c"), script,
-            QCoreApplication::applicationFilePath(), filter });
+    // xvfb-run outermost, so that the X server goes with the run whatever becomes of it.
+    const QString script
+        = QStringLiteral("dbus-send --session --dest=org.a11y.Bus --print-reply /org/a11y/bus "
+                         "org.a11y.Bus.GetAddress >/dev/null || exit 3; "
+                         "exec \"$0\" --gtest_filter=\"$1\"");
+    run.start(QStringLiteral("xvfb-run"),
+        { QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x1024x24"),
+            QStringLiteral("dbus-run-session"), QStringLiteral("--"), QStringLiteral("sh"),
+            QStringLiteral("-c"), script, QCoreApplication::applicationFilePath(), filter });
     if (!run.waitForFinished(180000)) {
         ADD_FAILURE() << "the accessible session did not finish";
         return false;
