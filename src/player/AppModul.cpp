@@ -99,7 +99,7 @@ CloseOnTermination::~CloseOnTermination()
     }
 }
 
-void CloseOnTermination::setWindow(QWidget* window)
+void CloseOnTermination::setWindow(Form1* window)
 {
     m_window = window;
     if (m_pending)
@@ -113,7 +113,7 @@ void CloseOnTermination::closeWindow()
         return;
     }
     m_pending = false;
-    m_window->close();
+    m_window->closeUnattended();
 }
 
 void CloseOnTermination::drainPipe()
