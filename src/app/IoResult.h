@@ -46,7 +46,7 @@ public:
         if (m_error == 0)
             return {};
         char buffer[256];
-        const QString text = QString::fromLocal8Bit(::strerror_r(m_error, buffer, sizeof buffer));
+        QString text = QString::fromLocal8Bit(::strerror_r(m_error, buffer, sizeof buffer));
         if (m_folder.isEmpty())
             return text;
         return QStringLiteral("The folder '") + m_folder
