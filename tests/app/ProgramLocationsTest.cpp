@@ -232,12 +232,12 @@ TEST_F(Locations, AFirstStartThatCannotCopyEverythingKeepsNothingAndTriesAgain)
 {
     const QString exe = installPrefix(QStringLiteral("usr"));
     // A phrase larger than a file may grow here, as on a disk with little room.
-    const QByteArray big(256 * 1024, 'd');
+    const QByteArray big(qsizetype(256) * 1024, 'd');
     writeAll(path(QStringLiteral("usr/share/sorvanto/Demo_2.wav")), big);
     const ProgramLocations loc = ProgramLocations::detect(exe, homeOnly());
     const QString data = path(QStringLiteral("home/.local/share"));
     {
-        FileTestKit::FileSizeLimit limit(64 * 1024);
+        FileTestKit::FileSizeLimit limit(rlim_t(64) * 1024);
         const PreparedLocations first = PrepareProgramLocations(loc);
         EXPECT_EQ(first.notice,
             QStringLiteral("The demo phrases could not be copied into '") + loc.appDir

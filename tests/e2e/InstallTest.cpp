@@ -226,7 +226,8 @@ TEST_F(Installed, AFirstStartOnAFullDataFolderKeepsNothingAndTheNextOneCopiesThe
     {
         QFile f(filler);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        ASSERT_EQ(f.write(QByteArray((4096 - 1200) * 1024, 'f')), (4096 - 1200) * 1024);
+        const qsizetype size = qsizetype(4096 - 1200) * 1024;
+        ASSERT_EQ(f.write(QByteArray(size, 'f')), size);
     }
     extraEnvironment.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
     ASSERT_EQ(startAndEnd(), 0);
