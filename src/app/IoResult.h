@@ -24,20 +24,38 @@ public:
         return r;
     }
 
+    // A failure to create the folder `folder` (a missing parent of the file an operation
+    // wanted): the reason then names that folder, the real cause, rather than the bare error
+    // that the file's own step would have met.
+    static IoResult folderNotCreated(int error, const QString& folder)
+    {
+        IoResult r = failure(error);
+        r.m_folder = folder;
+        return r;
+    }
+
     explicit operator bool() const { return m_error == 0; }
     // The errno value of the failure; 0 on success.
     int error() const { return m_error; }
-    // The system's text for the failure ("No space left on device"); empty on success.
+    // The folder that could not be created; empty for any other failure.
+    const QString& folder() const { return m_folder; }
+    // The system's text for the failure ("No space left on device"), prefixed by the folder
+    // that could not be created when that was the cause; empty on success.
     QString reason() const
     {
         if (m_error == 0)
             return {};
         char buffer[256];
-        return QString::fromLocal8Bit(::strerror_r(m_error, buffer, sizeof buffer));
+        QString text = QString::fromLocal8Bit(::strerror_r(m_error, buffer, sizeof buffer));
+        if (m_folder.isEmpty())
+            return text;
+        return QStringLiteral("The folder '") + m_folder
+            + QStringLiteral("' could not be created: ") + text;
     }
 
 private:
     int m_error = 0;
+    QString m_folder;
 };
 
 } // namespace Commands

@@ -97,6 +97,38 @@ bool FileExists(const QString& path)
     return regular;
 }
 
+IoResult MakeFolders(const QString& dir, unsigned mode)
+{
+    const QByteArray native = NativePath(QDir::cleanPath(dir));
+    if (native.isEmpty() || !native.startsWith('/'))
+        return IoResult::failure(EINVAL);
+    // Down from the root: an existing folder is passed, the first one that is missing and
+    // cannot be made is the cause the user needs to hear.
+    for (qsizetype end = native.indexOf('/', 1);; end = native.indexOf('/', end + 1)) {
+        const QByteArray folder = end < 0 ? native : native.left(end);
+        if (::mkdir(folder.constData(), mode_t(mode)) != 0 && errno != EEXIST) {
+            const int error = errno;
+            struct stat st
+            {
+            };
+            // A folder this user may not create but that exists (a read-only parent of an
+            // existing home, an automount point) is fine.
+            if (::stat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+                return IoResult::folderNotCreated(error, PathFromNative(folder));
+        } else {
+            struct stat st
+            {
+            };
+            if (::stat(folder.constData(), &st) != 0)
+                return IoResult::folderNotCreated(errno, PathFromNative(folder));
+            if (!S_ISDIR(st.st_mode))
+                return IoResult::folderNotCreated(ENOTDIR, PathFromNative(folder));
+        }
+        if (end < 0)
+            return {};
+    }
+}
+
 QString GetLongName(const QString& path)
 {
     return path;

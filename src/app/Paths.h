@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/IoResult.h"
+
 #include <QString>
 
 // The program's paths and the file-system probes shared by every subsystem: the program and
@@ -23,6 +25,12 @@ bool DirExists(const QString& path);
 
 // True when `path` names a regular file that can be opened for reading.
 bool FileExists(const QString& path);
+
+// Makes the directory `dir` (absolute) and every missing folder above it, each new one with
+// `mode` less the umask. Succeeds when `dir` is a directory afterwards (made now or before);
+// otherwise the result names the first folder that could not be made and the system's reason
+// (a component that is a file, a parent that is not writable, a full disk).
+IoResult MakeFolders(const QString& dir, unsigned mode = 0777);
 
 // The path unchanged: this platform has no short names and its names are case-sensitive.
 QString GetLongName(const QString& path);

@@ -4,6 +4,8 @@
 #include "app/ProfileFile.h"
 #include "app/ProfileNumber.h"
 
+#include <QFileInfo>
+
 namespace Commands {
 
 QString ResolveSoundDirectory(const QString& stored, const QString& appDir)
@@ -56,8 +58,29 @@ void LoadProgramSettings(ProgramValues& values)
         ExtractResource(values.DefaultWav, QStringLiteral("DEFAULT"), QStringLiteral("WAVE"));
 }
 
+namespace {
+
+// The installed mode's settings folder may be missing (it could not be made at start-up, or it
+// went since): made here, so that a failure is told as the folder that could not be made and
+// not as a file that does not exist.
+IoResult makeSettingsFolder(const QString& iniFile)
+{
+    return MakeFolders(QFileInfo(iniFile).absolutePath());
+}
+
+} // namespace
+
+IoResult StoreProgramSetting(const ProgramValues& values, const QString& key, const QString& value)
+{
+    if (IoResult made = makeSettingsFolder(values.IniFile); !made)
+        return made;
+    return WriteIniKeys(values.AppTitle, { { key, value } }, values.IniFile);
+}
+
 IoResult StoreProgramFlags(const ProgramValues& values)
 {
+    if (IoResult made = makeSettingsFolder(values.IniFile); !made)
+        return made;
     // One edit: a kill between three separate writes could leave a mix of old and new flags.
     return WriteIniKeys(values.AppTitle,
         { { QStringLiteral("ShowEnding"), QString::number(values.ShowEnding) },

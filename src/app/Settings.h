@@ -43,8 +43,14 @@ void LoadProgramSettings(ProgramValues& values);
 QString ResolveSoundDirectory(const QString& stored, const QString& appDir);
 
 // Writes ShowEnding, AutoPlay, PhraseSync, LineUpByName and PlayInStep (in that order) into
-// IniFile in one atomic edit.
+// IniFile in one atomic edit, making the settings file's folder first when it is missing. A
+// failure says why; when the folder could not be made, the result names it.
 IoResult StoreProgramFlags(const ProgramValues& values);
+
+// Writes one key of the program settings file (IniFile, section AppTitle) as WriteIni does,
+// making the file's folder first when it is missing; a failure names that folder when it was
+// the cause.
+IoResult StoreProgramSetting(const ProgramValues& values, const QString& key, const QString& value);
 
 // Reads one value of a profile file: case-insensitive section and key, first match wins,
 // trimmed, one pair of enclosing quotes removed, at most 2047 characters; `def` when the file,

@@ -191,8 +191,8 @@ void frmSettings::saveClicked()
         return;
     }
     m_values.WAVpath = directory;
-    const Commands::IoResult stored = Commands::WriteIni(m_values.AppTitle,
-        QStringLiteral("WAVpath"), storedForm(m_values.WAVpath, m_values.AppDir), m_values.IniFile);
+    const Commands::IoResult stored = Commands::StoreProgramSetting(
+        m_values, QStringLiteral("WAVpath"), storedForm(m_values.WAVpath, m_values.AppDir));
     m_player.refreshLists();
     if (!self || m_player.unloaded())
         return;

@@ -39,6 +39,15 @@ template <typename Visit> bool forEachEntry(const QString& dir, Visit&& visit)
     if (!d)
         return false;
     const int fd = ::dirfd(d);
+    // A directory that can be listed but not entered (no search permission) holds no file
+    // that could be read: it counts as unreadable. Looking up "." needs that permission.
+    struct stat self
+    {
+    };
+    if (::fstatat(fd, ".", &self, 0) != 0) {
+        ::closedir(d);
+        return false;
+    }
     errno = 0;
     while (const dirent* e = ::readdir(d)) {
         const char* n = e->d_name;
@@ -108,8 +117,15 @@ void PhraseDirectory::setPath(const QString& dir)
         m_names = std::move(names);
         return;
     }
-    if (!m_dir.isEmpty() && m_dir != dir && readNames(m_dir, names))
+    // Another directory that cannot be read: the one listed before is shown again, as it is now.
+    if (!m_dir.isEmpty() && m_dir != dir && readNames(m_dir, names)) {
         m_names = std::move(names);
+        return;
+    }
+    // Nothing can be read (the directory deleted or made unreadable): no entry may stand for a
+    // file that cannot be reached. The directory asked for is the one to follow from now on.
+    m_dir = dir;
+    m_names.clear();
 }
 
 std::array<QStringList, 3> SplitIntoColumns(const QStringList& names, qint16 showEnding)

@@ -13,16 +13,19 @@ namespace Library {
 
 // The listing source of the phrase lists: the regular, non-hidden files with a ".wav"
 // extension in any case, sorted without regard to case (ties by exact name). When a directory
-// cannot be opened it keeps the names of the directory it listed before.
+// cannot be opened it lists the directory it listed before again; when that cannot be read
+// either, it lists nothing.
 class PhraseDirectory
 {
 public:
     // Points the listing at `dir` (ending with '/') and reads it again. When `dir` cannot be
-    // read, the directory listed before is read again; when that fails too, the names stay.
+    // read (missing, no read or search permission), the directory listed before is read again;
+    // when that fails too, the names are empty and path() is `dir`.
     void setPath(const QString& dir);
     // The names (no directory) of the last successful listing.
     const QStringList& names() const { return m_names; }
-    // The directory of the last successful listing; empty before the first one.
+    // The directory listed (or, when nothing could be read, the one asked for); empty before
+    // the first setPath.
     const QString& path() const { return m_dir; }
 
     // Reads the regular, non-hidden ".wav" files of `dir` (any case) in listing order into

@@ -1,6 +1,7 @@
 #include "manage/FileOps.h"
 
 #include "app/FileNames.h"
+#include "app/Paths.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -165,7 +166,7 @@ namespace {
 IoResult ensureTrashDirectory(const QByteArray& path, bool mustBeOwn)
 {
     if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
-        return IoResult::failure(errno);
+        return IoResult::folderNotCreated(errno, Commands::PathFromNative(path));
     struct stat st
     {
     };
@@ -240,11 +241,10 @@ IoResult findTrashCan(const QByteArray& dir, dev_t device, TrashCan& can)
         const QByteArray home = Commands::NativePath(data) + "/Trash";
         const std::optional<dev_t> homeDevice = deviceOf(home);
         if (homeDevice && *homeDevice == device) {
-            // The data directory itself may still be missing on a new account.
-            const QByteArray native = Commands::NativePath(data);
-            for (qsizetype i = native.indexOf('/', 1); i > 0; i = native.indexOf('/', i + 1))
-                ::mkdir(native.left(i).constData(), 0700);
-            ::mkdir(native.constData(), 0700);
+            // The data directory itself may still be missing on a new account. A trash that
+            // cannot be made cannot take the file: the caller is told which folder and why.
+            if (IoResult made = Commands::MakeFolders(data, 0700); !made)
+                return made;
             return openTrashCan(home, true, can, {});
         }
     }

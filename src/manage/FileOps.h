@@ -31,7 +31,8 @@ void SetAttributesNormal(const QString& path);
 // Moves the file (or symbolic link) to the desktop trash, from which the user can restore it:
 // the user's home trash when the file lies on its file system, else the trash at the top of
 // the file's own file system. Never copies and never removes: when no trash can take the file
-// the result says why and the file stays where it is.
+// the result says why and the file stays where it is. ENOENT without a folder() means the file
+// itself is missing; a trash folder that could not be made carries its folder().
 Commands::IoResult MoveToTrash(const QString& path);
 
 // Removes the file (or symbolic link) for good; directories are refused. Only after the user

@@ -40,7 +40,9 @@ QList<Refused> moveToTrash(const QList<std::pair<QString, QString>>& pathsAndNam
         if (path.isEmpty())
             continue;
         const Commands::IoResult r = FileOps::MoveToTrash(path);
-        if (!r && r.error() != ENOENT)
+        // A trash folder that could not be made is a refusal too, whatever its error number.
+        const bool alreadyGone = r.error() == ENOENT && r.folder().isEmpty();
+        if (!r && !alreadyGone)
             refused.append({ path, name, r.reason() });
     }
     return refused;

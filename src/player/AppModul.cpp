@@ -3,6 +3,7 @@
 #include "app/About.h"
 #include "app/Commands.h"
 #include "app/DisplayCheck.h"
+#include "app/Notices.h"
 #include "app/Placement.h"
 #include "app/ProgramLocations.h"
 #include "app/SingleInstance.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QProcessEnvironment>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <array>
 #include <atomic>
@@ -102,7 +104,7 @@ CloseOnTermination::~CloseOnTermination()
     }
 }
 
-void CloseOnTermination::setWindow(QWidget* window)
+void CloseOnTermination::setWindow(Form1* window)
 {
     m_window = window;
     if (m_pending)
@@ -116,7 +118,7 @@ void CloseOnTermination::closeWindow()
         return;
     }
     m_pending = false;
-    m_window->close();
+    m_window->closeUnattended();
 }
 
 void CloseOnTermination::drainPipe()
@@ -158,11 +160,17 @@ int Main(int argc, char** argv)
     // than kill the program with SIGXFSZ.
     ::signal(SIGXFSZ, SIG_IGN);
     CloseOnTermination termination;
-    const Commands::ProgramLocations locations = Commands::ProgramLocations::detect(
-        QCoreApplication::applicationFilePath(), QProcessEnvironment::systemEnvironment());
-    Commands::PrepareProgramLocations(locations);
+    const Commands::PreparedLocations prepared
+        = Commands::PrepareProgramLocations(Commands::ProgramLocations::detect(
+            QCoreApplication::applicationFilePath(), QProcessEnvironment::systemEnvironment()));
+    if (!prepared.fatal.isEmpty()) {
+        // No window yet: the terminal and one box hear it.
+        std::fputs(("sorvanto: " + prepared.fatal + '\n').toLocal8Bit().constData(), stderr);
+        Commands::ShowNotice(nullptr, prepared.fatal, Commands::NoticeError);
+        return 1;
+    }
     Commands::ProgramValues values;
-    Commands::InitPaths(values, locations);
+    Commands::InitPaths(values, prepared.locations);
     DX7Sound::Engine engine(DX7Sound::SystemDeviceFactory());
     const std::unique_ptr<Form1> form = StartProgram(values, engine);
     termination.setWindow(form.get());
@@ -171,6 +179,15 @@ int Main(int argc, char** argv)
     // A signal taken during start-up may have closed the window already.
     if (form->unloaded())
         return 0;
+    // Told once the window is up and the loop runs, so that closing the window (or a signal)
+    // while the box is open still ends the program.
+    if (!prepared.notice.isEmpty()) {
+        const QString notice = prepared.notice;
+        QTimer::singleShot(0, form.get(), [window = form.get(), notice] {
+            if (!window->unloaded())
+                Commands::ShowNotice(window, notice, Commands::NoticeExclamation);
+        });
+    }
     return QApplication::exec();
 }
 

@@ -39,14 +39,15 @@ public:
     CloseOnTermination(const CloseOnTermination&) = delete;
     CloseOnTermination& operator=(const CloseOnTermination&) = delete;
 
-    // The window to close (not owned; may be destroyed first).
-    void setWindow(QWidget* window);
+    // The window to close (not owned; may be destroyed first). It is closed unattended: no
+    // box is shown on the way out.
+    void setWindow(Form1* window);
 
 private:
     void closeWindow();
     void drainPipe();
 
-    QPointer<QWidget> m_window;
+    QPointer<Form1> m_window;
     bool m_pending = false;
     int m_pipe[2] = { -1, -1 };
     QSocketNotifier* m_notifier = nullptr;

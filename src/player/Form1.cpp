@@ -23,6 +23,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QThread>
+#include <cstdio>
 
 #include <algorithm>
 
@@ -495,14 +496,41 @@ bool Form1::interactionOpen() const
     return false;
 }
 
+void Form1::closeUnattended()
+{
+    m_unattended = true;
+    close();
+}
+
 void Form1::closeEvent(QCloseEvent* event)
 {
-    // Form_Unload runs once; a later close (a signal, the session ending) only agrees.
+    // Form_Unload runs once; a later close (a signal, the session ending) only agrees, and
+    // ends the notice of a failed store if that is still open: nobody may be there to answer.
     event->accept();
-    if (m_unloaded)
+    if (m_unloaded) {
+        if (m_tellingStoreFailure && QThread::currentThread()->loopLevel() > 0)
+            QCoreApplication::exit(0);
         return;
+    }
     m_unloaded = true;
-    m_model->shutDown();
+    const Commands::IoResult stored = m_model->shutDown();
+    if (!stored) {
+        // Options the user changed would be back as they were at the next start without a
+        // word; say so while the window is still there, or where a terminal can see it.
+        const QString where = QStringLiteral("The options could not be stored in '")
+            + m_values.IniFile + QStringLiteral("':");
+        if (m_unattended) {
+            const QByteArray line
+                = QStringLiteral("sorvanto: %1 %2.\n").arg(where, stored.reason()).toLocal8Bit();
+            std::fputs(line.constData(), stderr);
+            std::fflush(stderr);
+        } else {
+            m_tellingStoreFailure = true;
+            Commands::ShowNotice(this, where + QStringLiteral("\r\n") + stored.reason() + '.',
+                Commands::NoticeExclamation, QString());
+            m_tellingStoreFailure = false;
+        }
+    }
     // End the program at once: every running event loop returns (nested ones of open dialogs
     // too), and the dialogs go with the window without their own close handlers running.
     // Without a running loop there is nothing to end (and exit() would make every later loop

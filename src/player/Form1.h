@@ -53,11 +53,15 @@ public:
     void applyOptionChecks();
     // True once Form_Unload has run (it runs once; later closes only accept).
     bool unloaded() const override { return m_unloaded; }
+    // Closes the window as its close box does, where no box may be shown any more (a signal,
+    // the end of the desktop session): a failure to store the options goes to stderr as one
+    // line instead of a notice. Ends a notice of an earlier close that is still open.
+    void closeUnattended();
 
 protected:
-    // Form_Unload, once: stops the flagged channels, stores the flags, then makes every
-    // running event loop return, which ends the program (open dialogs go with the window
-    // without their own close handling).
+    // Form_Unload, once: stops the flagged channels, stores the flags (telling the user when
+    // that failed, before the window goes), then makes every running event loop return, which
+    // ends the program (open dialogs go with the window without their own close handling).
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -90,6 +94,8 @@ private:
 
     Commands::ProgramValues& m_values;
     bool m_unloaded = false;
+    bool m_unattended = false; // the close came from a signal or the session's end
+    bool m_tellingStoreFailure = false; // the notice of a failed store is open
 
     // Controls. Columns are 0, 1, 2.
     QWidget* m_panel = nullptr;

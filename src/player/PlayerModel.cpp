@@ -286,13 +286,13 @@ bool PlayerModel::stopColumn(int column)
     return true;
 }
 
-void PlayerModel::shutDown()
+Commands::IoResult PlayerModel::shutDown()
 {
     for (int c = 0; c < 3; ++c) {
         if (Playing[c])
             haltChannel(c);
     }
-    Commands::StoreProgramFlags(m_values);
+    return Commands::StoreProgramFlags(m_values);
 }
 
 // --- Gestures ------------------------------------------------------------------------------

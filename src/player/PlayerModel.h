@@ -123,8 +123,9 @@ public:
     };
     SaveOutcome saveSetSettings();
 
-    // The end of the run: stops every flagged column and stores the three option flags.
-    void shutDown();
+    // The end of the run: stops every flagged column and stores the three option flags. The
+    // result of storing them, for the window to tell.
+    Commands::IoResult shutDown();
 
     // The intents of the library commands (see LibraryIntents for each contract). Selections
     // and entries are read from the view; unloaded() is the window's.

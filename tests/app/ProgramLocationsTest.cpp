@@ -17,6 +17,11 @@ using FileTestKit::writeAll;
 
 namespace {
 
+bool clean(const PreparedLocations& prepared)
+{
+    return prepared.notice.isEmpty() && prepared.fatal.isEmpty();
+}
+
 class Locations : public ::testing::Test
 {
 protected:
@@ -115,7 +120,7 @@ TEST_F(Locations, FirstInstalledStartCopiesTheDemoSetAndLaterStartsLeaveTheUsers
         = ProgramLocations::detect(installPrefix(QStringLiteral("prefix")), homeOnly());
     ASSERT_TRUE(loc.installed);
 
-    ASSERT_TRUE(PrepareProgramLocations(loc));
+    ASSERT_TRUE(clean(PrepareProgramLocations(loc)));
     EXPECT_TRUE(QFileInfo(QFileInfo(loc.iniFile).absolutePath()).isDir());
     EXPECT_FALSE(QFileInfo::exists(loc.iniFile)) << "the settings file is written at the end";
     QStringList demo = DemoPhraseNames();
@@ -131,7 +136,7 @@ TEST_F(Locations, FirstInstalledStartCopiesTheDemoSetAndLaterStartsLeaveTheUsers
     writeAll(loc.appDir + QStringLiteral("Demo_1.wav"), "mine");
     ASSERT_TRUE(QFile::remove(loc.appDir + QStringLiteral("Metronome.wav")));
     writeAll(loc.appDir + QStringLiteral("Own.wav"), "own");
-    ASSERT_TRUE(PrepareProgramLocations(loc));
+    ASSERT_TRUE(clean(PrepareProgramLocations(loc)));
     EXPECT_EQ(readAll(loc.appDir + QStringLiteral("Demo_1.wav")), QByteArray("mine"));
     EXPECT_FALSE(QFileInfo::exists(loc.appDir + QStringLiteral("Metronome.wav")));
     EXPECT_EQ(readAll(loc.appDir + QStringLiteral("Own.wav")), QByteArray("own"));
@@ -147,7 +152,7 @@ TEST_F(Locations, CopiedDemoPhrasesAreTheUsersToChangeEvenFromAReadOnlyInstall)
         QFile::setPermissions(shared + name, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
 
     const ProgramLocations loc = ProgramLocations::detect(exe, homeOnly());
-    ASSERT_TRUE(PrepareProgramLocations(loc));
+    ASSERT_TRUE(clean(PrepareProgramLocations(loc)));
     EXPECT_EQ(entriesOf(loc.appDir),
         (QStringList { QStringLiteral("Demo_1.wav"), QStringLiteral("Demo_2.wav"),
             QStringLiteral("Metronome.wav") }));
@@ -162,7 +167,7 @@ TEST_F(Locations, AProgramDirectoryThatAppearedMeanwhileIsKeptAndPortableTouches
     const ProgramLocations loc
         = ProgramLocations::detect(installPrefix(QStringLiteral("p")), homeOnly());
     mkdir(QStringLiteral("home/.local/share/sorvanto"));
-    ASSERT_TRUE(PrepareProgramLocations(loc));
+    ASSERT_TRUE(clean(PrepareProgramLocations(loc)));
     EXPECT_TRUE(entriesOf(loc.appDir).isEmpty());
 
     // A home that cannot hold the folders: reported, not fatal.
@@ -172,13 +177,24 @@ TEST_F(Locations, AProgramDirectoryThatAppearedMeanwhileIsKeptAndPortableTouches
     const ProgramLocations blocked
         = ProgramLocations::detect(path(QStringLiteral("p/bin/sorvanto")), env);
     ASSERT_TRUE(blocked.installed);
-    EXPECT_FALSE(PrepareProgramLocations(blocked));
+    const PreparedLocations stand = PrepareProgramLocations(blocked);
+    EXPECT_EQ(stand.notice,
+        QStringLiteral("The program could not keep its files in '")
+            + path("file-home/.config/sorvanto") + QStringLiteral("': The folder '")
+            + path("file-home")
+            + QStringLiteral("' could not be created: Not a directory.\r\nFor this run it keeps "
+                             "them beside the program, in '")
+            + path("p/bin/") + QStringLiteral("'."));
+    EXPECT_TRUE(stand.fatal.isEmpty());
+    EXPECT_FALSE(stand.locations.installed);
+    EXPECT_EQ(stand.locations.appDir, path("p/bin/"));
+    EXPECT_EQ(stand.locations.iniFile, path("p/bin/sorvanto.ini"));
 
     mkdir(QStringLiteral("portable"));
     const QStringList before = entriesOf(root.path());
     const ProgramLocations portable
         = ProgramLocations::detect(path(QStringLiteral("portable/sorvanto")), homeOnly());
-    EXPECT_TRUE(PrepareProgramLocations(portable));
+    EXPECT_TRUE(clean(PrepareProgramLocations(portable)));
     EXPECT_EQ(entriesOf(root.path()), before);
     EXPECT_TRUE(entriesOf(path(QStringLiteral("portable"))).isEmpty());
 }
@@ -187,7 +203,7 @@ TEST_F(Locations, InstalledSettingsAndRelativeSoundDirectoriesFollowTheChosenFol
 {
     const ProgramLocations loc
         = ProgramLocations::detect(installPrefix(QStringLiteral("usr")), homeOnly());
-    ASSERT_TRUE(PrepareProgramLocations(loc));
+    ASSERT_TRUE(clean(PrepareProgramLocations(loc)));
     mkdir(QStringLiteral("home/.local/share/sorvanto/Loops"));
     writeAll(loc.iniFile, "[Vorn's Sorvanto]\nWAVpath=Loops\\\nShowEnding=1\n");
 
@@ -207,4 +223,89 @@ TEST_F(Locations, InstalledSettingsAndRelativeSoundDirectoriesFollowTheChosenFol
     EXPECT_EQ(ReadIni(v.AppTitle, QStringLiteral("ShowEnding"), loc.iniFile, QString()),
         QStringLiteral("0"));
     EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("usr/bin/sorvanto.ini"))));
+}
+
+// A first start that cannot copy the whole demo set (a disk that runs full) leaves no program
+// directory and no half-copied phrase, says why once, and the next start with room completes
+// the set.
+TEST_F(Locations, AFirstStartThatCannotCopyEverythingKeepsNothingAndTriesAgain)
+{
+    const QString exe = installPrefix(QStringLiteral("usr"));
+    // A phrase larger than a file may grow here, as on a disk with little room.
+    const QByteArray big(qsizetype(256) * 1024, 'd');
+    writeAll(path(QStringLiteral("usr/share/sorvanto/Demo_2.wav")), big);
+    const ProgramLocations loc = ProgramLocations::detect(exe, homeOnly());
+    const QString data = path(QStringLiteral("home/.local/share"));
+    {
+        FileTestKit::FileSizeLimit limit(rlim_t(64) * 1024);
+        const PreparedLocations first = PrepareProgramLocations(loc);
+        EXPECT_EQ(first.notice,
+            QStringLiteral("The demo phrases could not be copied into '") + loc.appDir
+                + QStringLiteral("': File too large."));
+        EXPECT_TRUE(first.fatal.isEmpty());
+        EXPECT_EQ(first.locations.appDir, loc.appDir);
+    }
+    EXPECT_TRUE(entriesOf(data).isEmpty()) << entriesOf(data).join(' ').toStdString();
+
+    const PreparedLocations second = PrepareProgramLocations(loc);
+    EXPECT_TRUE(clean(second)) << second.notice.toStdString();
+    EXPECT_EQ(entriesOf(loc.appDir).size(), DemoPhraseNames().size());
+    EXPECT_EQ(readAll(loc.appDir + QStringLiteral("Demo_2.wav")), big);
+    EXPECT_EQ(entriesOf(data), QStringList { QStringLiteral("sorvanto") });
+
+    // The same on a small file system of its own that runs full (ENOSPC), where one may mount.
+    FileTestKit::ScratchFileSystem small(200);
+    if (!small.mounted())
+        GTEST_SKIP() << "no file system of its own can be mounted here";
+    QProcessEnvironment env = homeOnly();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), small.path());
+    const ProgramLocations full = ProgramLocations::detect(exe, env);
+    const PreparedLocations onFull = PrepareProgramLocations(full);
+    EXPECT_EQ(onFull.notice,
+        QStringLiteral("The demo phrases could not be copied into '") + full.appDir
+            + QStringLiteral("': No space left on device."));
+    EXPECT_TRUE(entriesOf(small.path()).isEmpty())
+        << entriesOf(small.path()).join(' ').toStdString();
+}
+
+// No home to keep files in: the portable places beside the executable stand in and the user
+// hears where the program could not keep them; where those are not writable either, the
+// program ends with a clear message.
+TEST_F(Locations, WithoutAHomeTheFolderBesideTheProgramStandsInOrTheProgramEnds)
+{
+    const QString exe = installPrefix(QStringLiteral("opt"));
+    const ProgramLocations loc = ProgramLocations::detect(exe, QProcessEnvironment());
+    ASSERT_TRUE(loc.installed);
+    EXPECT_TRUE(loc.appDir.isEmpty());
+    EXPECT_TRUE(loc.iniFile.isEmpty());
+
+    const PreparedLocations stand = PrepareProgramLocations(loc);
+    EXPECT_EQ(stand.notice,
+        QStringLiteral("The program could not keep its files in the home folder: HOME is not "
+                       "set.\r\nFor this run it keeps them beside the program, in '")
+            + path(QStringLiteral("opt/bin/")) + QStringLiteral("'."));
+    EXPECT_EQ(stand.locations.iniFile, path(QStringLiteral("opt/bin/sorvanto.ini")));
+    EXPECT_EQ(
+        entriesOf(path(QStringLiteral("opt/bin"))), QStringList { QStringLiteral("sorvanto") });
+
+    // An XDG folder that cannot be made is named as such.
+    const QString readOnly = path(QStringLiteral("ro"));
+    mkdir(QStringLiteral("ro"));
+    QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(
+        path(QStringLiteral("opt/bin")), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    QProcessEnvironment env = homeOnly();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), readOnly + QStringLiteral("/config"));
+    FileTestKit::ObeyPermissions obey;
+    if (!obey.active())
+        GTEST_SKIP() << "permissions cannot be made to count here";
+    const PreparedLocations none = PrepareProgramLocations(ProgramLocations::detect(exe, env));
+    EXPECT_EQ(none.fatal,
+        QStringLiteral("The program could not keep its files in '") + readOnly
+            + QStringLiteral("/config/sorvanto': The folder '") + readOnly
+            + QStringLiteral("/config' could not be created: Permission denied. The folder beside "
+                             "the program, '")
+            + path(QStringLiteral("opt/bin/"))
+            + QStringLiteral("', cannot be written either, so the program ends."));
+    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("home/.local/share/sorvanto"))));
 }

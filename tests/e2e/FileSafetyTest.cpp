@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QPointer>
+#include <QTest>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -95,6 +96,55 @@ TEST_F(FileSafety, SaveSettingsSaysSavedOnlyWhenTheFileLanded)
     EXPECT_EQ(Commands::ReadIni(QStringLiteral("Vorn's Sorvanto"), QStringLiteral("Level1"),
                   soundPath("intro.ini"), {}),
         QStringLiteral("90"));
+}
+
+// The lists follow the sound directory by its path, within about a second and without F5:
+// deleted, made again, swapped for a link to another folder, made unreadable. Lists never
+// show files that cannot be read, and a press then says nothing and plays nothing.
+TEST_F(FileSafety, TheListsFollowTheSoundDirectoryByItsPath)
+{
+    autoPlay = 0;
+    addSet(QStringLiteral("intro"), 300, 400, 500);
+    start();
+    ASSERT_EQ(entries(0), QStringList { QStringLiteral("intro_1") });
+    const QString dir = soundPath(QString());
+    const QString path = dir.chopped(1);
+    const int within = 1500;
+
+    ASSERT_TRUE(QDir().rename(path, path + QStringLiteral(".old")));
+    QTRY_VERIFY_WITH_TIMEOUT(entries(0).isEmpty() && entries(1).isEmpty(), within);
+
+    ASSERT_TRUE(QDir().mkpath(dir));
+    ASSERT_TRUE(QFile::copy(path + QStringLiteral(".old/intro_2.wav"), dir + "again_2.wav"));
+    QTRY_COMPARE_WITH_TIMEOUT(entries(1), QStringList { QStringLiteral("again_2") }, within);
+
+    // Swapped for a link to another folder, as sync tools do; the renamed-away folder is
+    // not followed any more.
+    const QString synced = m_root.path() + QStringLiteral("/synced/");
+    ASSERT_TRUE(QDir().mkpath(synced));
+    ASSERT_TRUE(QFile::copy(path + QStringLiteral(".old/intro_3.wav"), synced + "linked_3.wav"));
+    ASSERT_TRUE(QDir().rename(path, path + QStringLiteral(".away")));
+    ASSERT_EQ(
+        ::symlink(QFile::encodeName(synced).constData(), QFile::encodeName(path).constData()), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(entries(2), QStringList { QStringLiteral("linked_3") }, within);
+    ASSERT_TRUE(QFile::copy(synced + "linked_3.wav", synced + "more_3.wav"));
+    QTRY_COMPARE_WITH_TIMEOUT(entries(2), (QStringList { "linked_3", "more_3" }), within);
+    pressRow(2, QStringLiteral("linked_3"));
+
+    // Made unreadable: the lists empty, and the Play press has nothing to play.
+    FileTestKit::ObeyPermissions obey;
+    if (!obey.active())
+        GTEST_SKIP() << "permissions cannot be made to count here";
+    ASSERT_EQ(::chmod(QFile::encodeName(synced).constData(), 0), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(entries(2).isEmpty(), within);
+    answerModalBoxes();
+    press(ui().playButton(2));
+    settle();
+    EXPECT_TRUE(seenBoxes().isEmpty());
+    EXPECT_EQ(playingFlags(), (std::array<bool, 3> {}));
+    EXPECT_FALSE(engine().status(2).playing);
+    ASSERT_EQ(::chmod(QFile::encodeName(synced).constData(), 0755), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(entries(2), (QStringList { "linked_3", "more_3" }), within);
 }
 
 // SIGTERM while "Really delete phrase ...?" is open ends the program as the close box does;

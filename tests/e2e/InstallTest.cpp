@@ -4,12 +4,14 @@
 // validators, and the Debian package built from this tree checked by dpkg-deb and lintian.
 
 #include "app/Commands.h"
+#include "app/FileTestKit.h"
 #include "app/ProgramLocations.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QImage>
+#include <QMap>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -120,6 +122,8 @@ protected:
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir());
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("print_suppressions=0"));
+        for (auto it = extraEnvironment.cbegin(); it != extraEnvironment.cend(); ++it)
+            env.insert(it.key(), it.value());
         return env;
     }
 
@@ -159,6 +163,7 @@ protected:
 
     QTemporaryDir user;
     std::unique_ptr<QProcess> program;
+    QMap<QString, QString> extraEnvironment; // set on top of userEnvironment()
 };
 
 } // namespace
@@ -208,6 +213,38 @@ TEST_F(Installed, SettingsGoToTheConfigFolderAndTheDemoSetIsCopiedOnceIntoTheDat
         fileBytes(programDir() + QStringLiteral("Demo_1.wav")), QByteArray("changed by the user"));
     EXPECT_FALSE(QFile::exists(programDir() + QStringLiteral("Metronome.wav")));
     EXPECT_EQ(stored("ShowEnding"), QStringLiteral("1"));
+}
+
+// The first start on a data folder with room for one phrase only keeps nothing of the set (the
+// user is told), and the next start with room copies the whole set.
+TEST_F(Installed, AFirstStartOnAFullDataFolderKeepsNothingAndTheNextOneCopiesTheSet)
+{
+    FileTestKit::ScratchFileSystem data(4096);
+    if (!data.mounted())
+        GTEST_SKIP() << "no file system of its own can be mounted here";
+    const QString filler = data.path() + QStringLiteral("/filler");
+    {
+        QFile f(filler);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        const qsizetype size = qsizetype(4096 - 1200) * 1024;
+        ASSERT_EQ(f.write(QByteArray(size, 'f')), size);
+    }
+    extraEnvironment.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
+    ASSERT_EQ(startAndEnd(), 0);
+    EXPECT_EQ(QDir(data.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QStringList { QStringLiteral("filler") });
+    EXPECT_EQ(stored("AutoPlay"), QStringLiteral("1")) << "the settings are stored all the same";
+
+    ASSERT_TRUE(QFile::remove(filler));
+    ASSERT_EQ(startAndEnd(), 0);
+    QStringList demo = Commands::DemoPhraseNames();
+    demo.sort();
+    const QString programDir = data.path() + QStringLiteral("/sorvanto/");
+    ASSERT_EQ(QDir(programDir).entryList(QDir::Files), demo);
+    for (const QString& name : demo)
+        EXPECT_EQ(
+            fileBytes(programDir + name), fileBytes(usr(QStringLiteral("share/sorvanto/")) + name))
+            << name.toStdString();
 }
 
 TEST_F(Installed, HelpAndVersionAnswerWithoutAWindowTheLockOrAnyFile)

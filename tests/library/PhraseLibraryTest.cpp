@@ -87,7 +87,7 @@ TEST_F(SoundDir, EmptyDirectoryGivesEmptyLists)
     EXPECT_TRUE(columns[0].isEmpty() && columns[1].isEmpty() && columns[2].isEmpty());
 }
 
-TEST_F(SoundDir, DirectoryThatCannotBeOpenedKeepsThePreviousListing)
+TEST_F(SoundDir, ADirectoryThatCannotBeOpenedShowsThePreviousOneOrNothing)
 {
     const QString first = dir() + QStringLiteral("first/");
     const QString second = dir() + QStringLiteral("second/");
@@ -105,25 +105,35 @@ TEST_F(SoundDir, DirectoryThatCannotBeOpenedKeepsThePreviousListing)
     EXPECT_EQ(listing.names(), QStringList({ "new.wav", "one_1.wav" }));
     EXPECT_EQ(listing.path(), first);
 
-    // An unreadable directory.
+    // The listed directory made unreadable, or only not searchable (its names could be read,
+    // its files not): nothing is listed, whichever way it is named.
     listing.setPath(second);
     ASSERT_EQ(listing.names(), QStringList { QStringLiteral("two_1.wav") });
-    ASSERT_EQ(::chmod(QFile::encodeName(second).constData(), 0), 0);
-    {
-        FileTestKit::ObeyPermissions obey;
-        if (obey.active()) {
-            listing.setPath(first + QStringLiteral("../second/"));
-            EXPECT_EQ(listing.names(), QStringList { QStringLiteral("two_1.wav") });
-            listing.setPath(second);
-            EXPECT_EQ(listing.names(), QStringList { QStringLiteral("two_1.wav") });
+    for (const mode_t mode : { 0, 0600 }) {
+        ASSERT_EQ(::chmod(QFile::encodeName(second).constData(), mode), 0);
+        {
+            FileTestKit::ObeyPermissions obey;
+            if (obey.active()) {
+                listing.setPath(first + QStringLiteral("../second/"));
+                EXPECT_TRUE(listing.names().isEmpty()) << mode;
+                listing.setPath(second);
+                EXPECT_TRUE(listing.names().isEmpty()) << mode;
+                EXPECT_EQ(listing.path(), second);
+            }
         }
+        ::chmod(QFile::encodeName(second).constData(), 0700);
+        listing.setPath(second);
+        EXPECT_EQ(listing.names(), QStringList { QStringLiteral("two_1.wav") });
     }
-    ::chmod(QFile::encodeName(second).constData(), 0700);
 
-    // The listed directory vanishes: nothing left to read, the names stay.
+    // The listed directory vanishes: nothing is left to show; made anew, it is read again.
     ASSERT_TRUE(QDir(second).removeRecursively());
     listing.setPath(second);
-    EXPECT_EQ(listing.names(), QStringList { QStringLiteral("two_1.wav") });
+    EXPECT_TRUE(listing.names().isEmpty());
+    ASSERT_TRUE(QDir().mkpath(second));
+    writeAll(second + QStringLiteral("back_2.wav"), "x");
+    listing.setPath(second);
+    EXPECT_EQ(listing.names(), QStringList { QStringLiteral("back_2.wav") });
 }
 
 TEST_F(SoundDir, TenThousandFilesAreListed)

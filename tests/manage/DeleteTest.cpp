@@ -1,4 +1,5 @@
 #include "ManageFixture.h"
+#include "app/FileTestKit.h"
 #include "support/EventLoopKit.h"
 
 #include <sys/stat.h>
@@ -201,6 +202,52 @@ TEST_F(DeleteTest, WhenTheTrashRefusesTheUserIsAskedBeforeAnythingIsLost)
         QStringLiteral("The trash cannot take 'a_1.wav' (Not a directory), 'a_2.wav' (Not a "
                        "directory), 'a_3.wav' (Not a directory). Delete them permanently?"));
     EXPECT_EQ(files(), (QStringList { "a_1.wav", "a_2.wav", "a_3.wav" }));
+}
+
+// A trash that cannot even be made (a data folder under a home the user may not write, a path
+// through a file) cannot take the file either: the same question, naming the folder that could
+// not be made, and the file stays on No.
+TEST_F(DeleteTest, ATrashThatCannotBeMadeAsksTheSameQuestion)
+{
+    addAll({ "solo.wav", "duo.wav" });
+    refresh();
+    const QByteArray readOnlyHome = QFile::encodeName(dataHome.path() + "/home");
+    ASSERT_EQ(::mkdir(readOnlyHome.constData(), 0555), 0);
+    const QString missing = dataHome.path() + "/home/.local";
+    qputenv("XDG_DATA_HOME", QFile::encodeName(missing + "/share"));
+    {
+        FileTestKit::ObeyPermissions obey;
+        if (obey.active()) {
+            model.setCurrentListIndex(0);
+            ASSERT_TRUE(host.select(0, "solo.wav"));
+            ModalSequence answers({ QMessageBox::Yes, QMessageBox::No });
+            commands.mnuDel_Click();
+            ASSERT_EQ(answers.seen.size(), 2);
+            EXPECT_EQ(answers.seen[1].text,
+                QStringLiteral("The trash cannot take 'solo.wav' (The folder '") + missing
+                    + QStringLiteral("' could not be created: Permission denied). Delete it "
+                                     "permanently?"));
+            EXPECT_TRUE(holds("solo.wav", "solo.wav"));
+        }
+    }
+
+    // A file where a folder of the path should be: told as such, and Yes deletes for good.
+    ASSERT_TRUE(writeFile(dataHome.path() + "/plain", "a file"));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path() + "/plain/share"));
+    model.setCurrentListIndex(0);
+    ASSERT_TRUE(host.select(0, "duo.wav"));
+    {
+        ModalSequence answers({ QMessageBox::Yes, QMessageBox::Yes });
+        commands.mnuDel_Click();
+        ASSERT_EQ(answers.seen.size(), 2);
+        EXPECT_EQ(answers.seen[1].text,
+            QStringLiteral("The trash cannot take 'duo.wav' (The folder '") + dataHome.path()
+                + QStringLiteral("/plain' could not be created: Not a directory). Delete it "
+                                 "permanently?"));
+    }
+    EXPECT_FALSE(QFile::exists(path("duo.wav")));
+    EXPECT_TRUE(QFile::exists(path("solo.wav")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
 }
 
 // The question ended by the program closing is no consent: nothing is deleted, and nothing

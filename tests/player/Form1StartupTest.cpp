@@ -8,6 +8,7 @@
 #include "player/PlayerModel.h"
 
 #include "app/Commands.h"
+#include "app/FileTestKit.h"
 #include "controls/StripButton.h"
 #include "controls/animKnob.h"
 #include "dialogs/SettingsCommand.h"
@@ -15,8 +16,10 @@
 #include "player/Form1TestKit.h"
 #include "player/PhraseList.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
@@ -188,10 +191,23 @@ TEST_F(Form1Startup, UnloadRunsOnceAndEndsTheEventLoop)
     EXPECT_FALSE(QFile::exists(dir.iniFile()));
 }
 
-TEST_F(Form1Startup, UnloadWithAnUnwritableSettingsFileStillEnds)
+// Options that cannot be stored are told before the window goes (the file and the system's
+// reason), and the program still ends; where nobody can answer a box (a signal, the session's
+// end) the same is one line on stderr and no box.
+TEST_F(Form1Startup, UnloadThatCannotStoreTheOptionsSaysSoAndStillEnds)
 {
     const auto form = start();
     QDir(dir.root.path()).mkpath(dir.iniFile()); // a directory where the file should be
+    QStringList seen;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            seen << box->text();
+            EXPECT_TRUE(form->isVisible()) << "the window is still there while it is told";
+            box->accept();
+        }
+    });
+    answer.start(10);
     QTimer::singleShot(0, form.get(), [&] { form->close(); });
     QTimer safety;
     safety.setSingleShot(true);
@@ -199,6 +215,58 @@ TEST_F(Form1Startup, UnloadWithAnUnwritableSettingsFileStillEnds)
     safety.start(20000);
     EXPECT_EQ(QCoreApplication::exec(), 0);
     EXPECT_TRUE(form->unloaded());
+    EXPECT_EQ(seen,
+        QStringList { QStringLiteral("The options could not be stored in '") + dir.iniFile()
+            + QStringLiteral("':\r\nIs a directory.") });
+
+    seen.clear();
+    const auto second = start();
+    {
+        AppModul::CloseOnTermination termination;
+        termination.setWindow(second.get());
+        testing::internal::CaptureStderr();
+        std::raise(SIGTERM);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return second->unloaded(); }, 10000));
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(err,
+            "sorvanto: The options could not be stored in '" + dir.iniFile().toStdString()
+                + "': Is a directory.\n");
+    }
+    EXPECT_TRUE(seen.isEmpty());
+}
+
+// The settings folder of an installed program that is gone, or cannot be made: the reason
+// names the folder, not a missing file.
+TEST_F(Form1Startup, TheReasonNamesTheFolderThatCouldNotBeMade)
+{
+    Commands::ProgramValues v = dir.values;
+    const QString blocked = dir.root.filePath(QStringLiteral("config"));
+    QFile(blocked).open(QIODevice::WriteOnly); // a file where the folder should be
+    v.IniFile = blocked + QStringLiteral("/sorvanto/sorvanto.ini");
+    const Commands::IoResult flags = Commands::StoreProgramFlags(v);
+    EXPECT_EQ(flags.reason(),
+        QStringLiteral("The folder '") + blocked
+            + QStringLiteral("' could not be created: Not a directory"));
+    EXPECT_EQ(
+        Commands::StoreProgramSetting(v, QStringLiteral("WAVpath"), QStringLiteral("x")).reason(),
+        flags.reason());
+
+    // A folder that went since start-up is made again.
+    v.IniFile = dir.root.filePath(QStringLiteral("cfg/sorvanto/sorvanto.ini"));
+    ASSERT_TRUE(Commands::StoreProgramFlags(v));
+    EXPECT_EQ(Commands::ReadIni(v.AppTitle, QStringLiteral("AutoPlay"), v.IniFile, {}),
+        QStringLiteral("1"));
+
+    const QString readOnly = dir.root.filePath(QStringLiteral("ro"));
+    ASSERT_TRUE(QDir().mkpath(readOnly));
+    QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    v.IniFile = readOnly + QStringLiteral("/cfg/sorvanto/sorvanto.ini");
+    FileTestKit::ObeyPermissions obey;
+    if (!obey.active())
+        GTEST_SKIP() << "permissions cannot be made to count here";
+    EXPECT_EQ(Commands::StoreProgramFlags(v).reason(),
+        QStringLiteral("The folder '") + readOnly
+            + QStringLiteral("/cfg' could not be created: Permission denied"));
 }
 
 TEST_F(Form1Startup, TerminationSignalsCloseTheWindowAsItsCloseBoxDoes)
