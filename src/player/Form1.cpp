@@ -417,6 +417,11 @@ void Form1::setSyncLamp(bool lit)
     m_sync->setValue(lit);
 }
 
+void Form1::showNotice(const QString& text)
+{
+    Commands::ShowNotice(this, text, Commands::NoticeExclamation, QString());
+}
+
 void Form1::showPopup()
 {
     mnuPop->popup(QCursor::pos());

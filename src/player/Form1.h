@@ -85,6 +85,7 @@ private:
     void setMuted(int column, bool down) override;
     void setPlayButton(int column, bool down) override;
     void setSyncLamp(bool lit) override;
+    void showNotice(const QString& text) override;
     void showPopup() override;
 
     Commands::ProgramValues& m_values;

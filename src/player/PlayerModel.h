@@ -70,8 +70,9 @@ public:
     // A Mute button now `down`: level 0, or the Level knob's level again.
     void pressMute(int column, bool down);
     // A Play button pressed: starts or stops the column as its Playing flag says. False when
-    // its list has no selection: the button is then set up again, and the press's value must
-    // follow; otherwise the button keeps the value the press flipped it to.
+    // its list has no selection, or its phrase is too long to hold (told in a notice, the
+    // column stopped): the button is then set up again, and the press's value must follow;
+    // otherwise the button keeps the value the press flipped it to.
     bool pressPlay(int column);
     // Starts the column's channel on the phrase it already holds (no load), flags the column,
     // presses its Play button and lights the lamp.
@@ -113,7 +114,9 @@ private:
     void stopColumns(Sweep sweep);
     void haltChannel(int column);
     void loadColumn(int column, const QString& path, qint16 level);
-    void playColumn(int column, const QString& path);
+    bool playColumn(int column, const QString& path);
+    std::array<bool, 3> takeTooLong();
+    void tellTooLong();
     void applySetSettings();
     void lineUpLists(int pressed);
     bool startSelectedSet();
@@ -126,5 +129,6 @@ private:
     bool m_refreshing = false;
     bool m_followAfterRefresh = false;
     std::array<bool, 3> Playing {};
+    QStringList m_tooLong; // notices of refused loads not yet shown
     qint16 CurrentListIndex = 0;
 };
