@@ -94,6 +94,12 @@ struct Engine::Impl
         serviceDevice();
         if (device && pending && !pending->commands.empty() && mixer.publish(pending)) {
             device->wake();
+            // The audio thread applies the batch at its next request, however late a loaded
+            // machine lets it run (within a bound), and renders the fade with it.
+            QElapsedTimer waited;
+            waited.start();
+            while (mixer.pendingBatches() > 0 && waited.elapsed() < 200)
+                QThread::msleep(1);
             QThread::msleep(ulong(Mixer::rampMs) + 15);
         }
         // The audio thread ends first; then nothing reads the mixer and the rest is freed.
