@@ -117,7 +117,7 @@ struct Engine::Impl
         lost.store(true, std::memory_order_release);
         const quint64 one = 1;
         if (lostFd >= 0)
-            static_cast<void>(::write(lostFd, &one, sizeof one));
+            [[maybe_unused]] const ssize_t written = ::write(lostFd, &one, sizeof one);
     }
 
     bool anyPlaying() const
