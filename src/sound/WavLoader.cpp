@@ -30,7 +30,7 @@ constexpr int maxRate = 768000;
 constexpr qint64 chunkFrames = 8192;
 
 std::atomic<int> g_live { 0 };
-// Decoding steps a job takes before the next job's turn: a few hundred milliseconds of sound,
+// Decoding steps a job takes before the next job's turn: about three seconds of sound,
 // so that several loads and the frees between them advance together.
 constexpr int stepsPerTurn = 16;
 

@@ -45,9 +45,9 @@ class Loader;
 // bits or fewer, float otherwise; one channel for mono sources (the mixer spreads it to both
 // sides), interleaved L R for stereo. The memory is sized from the header at load; the loader
 // thread fills it behind the first part. It owns no thread. Created on the GUI thread; read by the
-// audio thread while a voice holds it; destroyed on the GUI thread or the loader thread. Destroying
-// one whose decoding has not ended waits at most one decoding step; the engine never does that on
-// the GUI thread (it hands replaced buffers to the loader to free).
+// audio thread while a voice holds it; destroyed on the GUI thread or the loader thread.
+// Destroying one whose decoding has not ended waits at most for the loader's current turn; the
+// engine never does that on the GUI thread (it hands replaced buffers to the loader to free).
 class SoundBuffer
 {
 public:
