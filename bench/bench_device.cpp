@@ -11,9 +11,11 @@
 #include "sound/PulseDevice.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <benchmark/benchmark.h>
@@ -36,6 +38,16 @@ void ensureApp()
     static char* argv[] = { name, nullptr };
     if (!QCoreApplication::instance())
         new QCoreApplication(argc, argv);
+}
+
+// Lets the event loop run for `ms` milliseconds, as the program's GUI thread does between
+// gestures: it waits in poll() until a timer or a socket needs it. The engine and the device
+// carry out there what the audio thread asks for (corking, latency, a lost server).
+void runEvents(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 QTemporaryDir& benchDir()
@@ -104,7 +116,7 @@ void measureIdle(benchmark::State& state, double seconds)
     const pid_t server = serverPid();
     const double own0 = ownCpu(), server0 = server > 0 ? processCpu(server) : -1;
     const auto t0 = Clock::now();
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    runEvents(int(seconds * 1000));
     const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
     state.counters["cpu_percent"] = 100.0 * (ownCpu() - own0) / wall;
     if (server > 0)
@@ -125,10 +137,10 @@ void BM_IdleCpu_AfterSilence_20s(benchmark::State& state)
     for (auto _ : state) {
         engine.PlayChannel(0, 1);
         engine.flush();
-        std::this_thread::sleep_for(std::chrono::seconds(1));
+        runEvents(1000);
         engine.StopChannel(0);
         engine.flush();
-        std::this_thread::sleep_for(std::chrono::milliseconds(4000));
+        runEvents(4000);
         measureIdle(state, 20.0);
     }
 }
@@ -158,7 +170,7 @@ void BM_IdleCpu_NeverCorked_20s(benchmark::State& state)
         return;
     }
     for (auto _ : state) {
-        std::this_thread::sleep_for(std::chrono::seconds(1));
+        runEvents(1000);
         measureIdle(state, 20.0);
     }
 }
@@ -202,7 +214,7 @@ void BM_Underruns_60s_BesidePacat(benchmark::State& state)
     }
     for (auto _ : state) {
         device.start(&impulses, [] {});
-        std::this_thread::sleep_for(std::chrono::seconds(60));
+        runEvents(60000);
     }
     pacat.terminate();
     pacat.waitForFinished(3000);
@@ -240,7 +252,7 @@ void BM_PlayToSink_FromCorked(benchmark::State& state)
     for (auto _ : state) {
         for (int round = 0; round < 7; ++round) {
             // Past the cork delay with nothing sounding.
-            std::this_thread::sleep_for(std::chrono::milliseconds(3400));
+            runEvents(3400);
             monitor.drain(300);
             corked += sinkInputCorked() ? 1 : 0;
             const auto t0 = Clock::now();
@@ -250,7 +262,7 @@ void BM_PlayToSink_FromCorked(benchmark::State& state)
             ms.push_back(heard
                     ? std::chrono::duration<double, std::milli>(Clock::now() - t0).count()
                     : 2000.0);
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            runEvents(200);
             engine.StopChannel(0);
             engine.flush();
         }

@@ -381,4 +381,99 @@ void BM_RssThreeTenMinutePhrases(benchmark::State& state)
 }
 BENCHMARK(BM_RssThreeTenMinutePhrases)->Iterations(1)->Unit(benchmark::kSecond);
 
+// The process's threads and memory while the user switches quickly between two sets of three
+// ten-minute stereo 16-bit 48 kHz phrases through the system's output (the test server), each
+// switch loading and starting a set while the previous one is still being decoded. Counters:
+// threads when idle with one set, the most and fewest during 200 switches, the milliseconds
+// until the count is back at the idle figure, and RSS with one set against RSS 2 s after the
+// switches (both sets' last one fully decoded). Run it alone (--benchmark_filter=Switch).
+int threadCount()
+{
+    return int(QDir(QStringLiteral("/proc/self/task"))
+                   .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+                   .size());
+}
+
+void waitDecoded(DX7Sound::Engine& engine)
+{
+    bool busy = true;
+    while (busy) {
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        busy = false;
+        for (int n = 0; n < 3; ++n)
+            busy = busy || engine.status(qint16(n)).decoding;
+    }
+}
+
+void BM_SwitchLongSets200(benchmark::State& state)
+{
+    if (!ensureWidgetsApp()) {
+        state.SkipWithError("a non-widget application object exists; run this benchmark alone");
+        return;
+    }
+    QTemporaryDir dir;
+    QStringList sets[2];
+    for (int s = 0; s < 2; ++s) {
+        for (int n = 0; n < 3; ++n) {
+            sets[s] << dir.filePath(QStringLiteral("set%1_%2.wav").arg(s).arg(n + 1));
+            if (!writePhrase(sets[s].last(), 300.0 + 150 * n + 50 * s, 600, kRate)) {
+                state.SkipWithError("cannot write the phrases");
+                return;
+            }
+        }
+    }
+    DX7Sound::Engine engine(DX7Sound::SystemDeviceFactory());
+    if (!engine.InitDirectSound()) {
+        state.SkipWithError("no output (is PULSE_SERVER the test server?)");
+        return;
+    }
+    engine.InitChannels(10, QString());
+    for (int n = 0; n < 3; ++n)
+        engine.LoadFile(qint16(n), sets[0][n], 80, 50);
+    waitDecoded(engine);
+    QCoreApplication::processEvents();
+    const int idle = threadCount();
+    const double oneSet = double(statusKb("VmRSS:")) / 1024.0;
+    int most = idle, fewest = idle;
+    for (auto _ : state) {
+        for (int round = 0; round < 200; ++round) {
+            const QStringList& set = sets[round % 2];
+            for (int n = 0; n < 3; ++n)
+                engine.LoadFile(qint16(n), set[n], 80, 50);
+            for (int n = 0; n < 3; ++n)
+                engine.PlayChannel(qint16(n), 1);
+            const auto until = Clock::now() + std::chrono::milliseconds(20);
+            while (Clock::now() < until) {
+                QCoreApplication::processEvents();
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+            most = std::max(most, threadCount());
+            fewest = std::min(fewest, threadCount());
+        }
+    }
+    for (int n = 0; n < 3; ++n)
+        engine.StopChannel(qint16(n));
+    const auto stopped = Clock::now();
+    while (threadCount() != idle && Clock::now() - stopped < std::chrono::seconds(10))
+        QCoreApplication::processEvents();
+    const double backMs
+        = double(
+              std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - stopped).count())
+        / 1000.0;
+    waitDecoded(engine);
+    const auto settle = Clock::now() + std::chrono::seconds(2);
+    while (Clock::now() < settle) {
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    state.counters["threads_idle"] = idle;
+    state.counters["threads_most"] = most;
+    state.counters["threads_fewest"] = fewest;
+    state.counters["ms_back_to_idle_threads"] = backMs;
+    state.counters["rss_one_set_mb"] = oneSet;
+    state.counters["rss_after_mb"] = double(statusKb("VmRSS:")) / 1024.0;
+}
+BENCHMARK(BM_SwitchLongSets200)->Iterations(1)->Unit(benchmark::kSecond);
+
 } // namespace

@@ -93,8 +93,9 @@ BENCHMARK(BM_RawRead_30s)->Arg(44100)->Arg(48000)->Unit(benchmark::kMillisecond)
 void BM_Load_30s_into_44k(benchmark::State& state)
 {
     const QString path = thirtySeconds(int(state.range(0)));
+    DX7Sound::Loader loader;
     for (auto _ : state) {
-        auto b = DX7Sound::loadWav(path, 44100);
+        auto b = DX7Sound::loadWav(path, 44100, loader);
         benchmark::DoNotOptimize(b.get());
     }
 }

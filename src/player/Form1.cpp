@@ -461,6 +461,11 @@ void Form1::setSyncLamp(bool lit)
     m_sync->setValue(lit);
 }
 
+void Form1::showNotice(const QString& text)
+{
+    Commands::ShowNotice(this, text, Commands::NoticeExclamation, QString());
+}
+
 void Form1::showPopup()
 {
     // From the keyboard the popup opens at the row it acts on, not where the pointer rests.

@@ -89,6 +89,7 @@ private:
     void setMuted(int column, bool down) override;
     void setPlayButton(int column, bool down) override;
     void setSyncLamp(bool lit) override;
+    void showNotice(const QString& text) override;
     void showPopup() override;
     bool interactionOpen() const override;
 

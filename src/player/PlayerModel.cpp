@@ -7,6 +7,7 @@
 #include "sound/DX7Sound.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <optional>
 #include <utility>
 
@@ -24,6 +25,22 @@ std::optional<quint8> engineValue(qint16 v)
     if (v < 0 || v > 255)
         return std::nullopt;
     return static_cast<quint8>(v);
+}
+
+// "'<file>' is too long to play: <n> minutes at <rate> Hz needs <size>.", the size in decimal
+// megabytes or gigabytes as file managers show them.
+QString tooLongNotice(const DX7Sound::SizeRefusal& r)
+{
+    const qint64 minutes
+        = r.rate > 0 ? (r.frames + qint64(r.rate) * 30) / (qint64(r.rate) * 60) : 0;
+    const QString size = r.bytes >= 1000000000
+        ? QString::number(double(r.bytes) / 1e9, 'f', 1) + QStringLiteral(" GB")
+        : QString::number(double(r.bytes) / 1e6, 'f', 0) + QStringLiteral(" MB");
+    return QStringLiteral("'%1' is too long to play: %2 minutes at %3 Hz needs %4.")
+        .arg(QFileInfo(r.file).fileName())
+        .arg(minutes)
+        .arg(r.rate)
+        .arg(size);
 }
 
 void processPendingEventsThrice()
@@ -134,21 +151,49 @@ void PlayerModel::loadColumn(int column, const QString& path, qint16 level)
 // Loads the column's phrase at its knob level and plays it in a loop: from its first frame, or
 // with `stepWith` a channel, at that channel's loop phase. With a level or pan the engine cannot
 // take, the load is skipped and the channel's present buffer is played, as after a failed load.
-void PlayerModel::playColumn(int column, const QString& path, int stepWith)
+// A phrase too long to hold is told, and the column is stopped instead: false.
+bool PlayerModel::playColumn(int column, const QString& path, int stepWith)
 {
     const auto lvl = engineValue(m_view.level(column));
     const auto pan = engineValue(m_view.pan(column));
     const auto channel = static_cast<qint16>(column);
-    if (stepWith < 0) {
-        if (lvl && pan)
-            m_engine.PlayFile(channel, path, *lvl, *pan, kLoop);
-        else
-            m_engine.PlayChannel(channel, kLoop);
-        return;
-    }
     if (lvl && pan)
         m_engine.LoadFile(channel, path, *lvl, *pan);
-    m_engine.PlayChannelInStep(channel, kLoop, static_cast<qint16>(stepWith));
+    if (takeTooLong()[column]) {
+        haltChannel(column);
+        m_view.setPlayButton(column, false);
+        tellTooLong();
+        return false;
+    }
+    if (stepWith < 0)
+        m_engine.PlayChannel(channel, kLoop);
+    else
+        m_engine.PlayChannelInStep(channel, kLoop, static_cast<qint16>(stepWith));
+    return true;
+}
+
+// The columns whose last load was refused for its size; their notice is kept for tellTooLong.
+std::array<bool, 3> PlayerModel::takeTooLong()
+{
+    std::array<bool, 3> refused {};
+    for (const DX7Sound::SizeRefusal& r : m_engine.takeRefusals()) {
+        if (r.channel >= 0 && r.channel <= 2)
+            refused[r.channel] = true;
+        const QString text = tooLongNotice(r);
+        if (!m_tooLong.contains(text))
+            m_tooLong << text;
+    }
+    return refused;
+}
+
+// Shows the kept notices of phrases too long to hold, one box for one gesture.
+void PlayerModel::tellTooLong()
+{
+    if (m_tooLong.isEmpty())
+        return;
+    const QString text = m_tooLong.join(QLatin1Char('\n'));
+    m_tooLong.clear();
+    m_view.showNotice(text);
 }
 
 // The playing column a part started in step takes its loop phase from: of the other columns
@@ -218,8 +263,9 @@ std::array<bool, 3> PlayerModel::lineUpLists(int pressed)
 
 // Loads every column with a selection (level 0 when muted), flags it and presses its Play
 // button, lets pending events run, then starts the columns that still have a selection, one
-// call right after the other. False when the program ended while the events ran: then nothing
-// is started.
+// call right after the other. A column whose phrase is too long to hold is stopped instead,
+// with its button up, and told once the others have started. False when the program ended
+// while the events ran: then nothing is started.
 bool PlayerModel::startSelectedSet()
 {
     const QString& wavPath = m_values.WAVpath;
@@ -232,14 +278,22 @@ bool PlayerModel::startSelectedSet()
         Playing[c] = true;
         m_view.setPlayButton(c, true);
     }
+    const std::array<bool, 3> refused = takeTooLong();
+    for (int c = 0; c < 3; ++c) {
+        if (refused[c]) {
+            haltChannel(c);
+            m_view.setPlayButton(c, false);
+        }
+    }
     processPendingEventsThrice();
     if (m_view.unloaded())
         return false;
     // No event processing from here to the last start: the engine applies starts issued
     // without returning to the event loop on one output frame.
     for (int c = 0; c < 3; ++c)
-        if (!m_view.selectedEntry(c).isEmpty())
+        if (!refused[c] && !m_view.selectedEntry(c).isEmpty())
             m_engine.PlayChannel(static_cast<qint16>(c), kLoop);
+    tellTooLong();
     return true;
 }
 
@@ -338,7 +392,11 @@ void PlayerModel::pressList(int index, Qt::MouseButton button)
     if (m_values.AutoPlay != 1)
         return;
     // The Mute button is not consulted here: the phrase sounds at the knob level.
-    playColumn(index, Commands::PhrasePathFromEntry(m_values.WAVpath, m_view.selectedEntry(index)));
+    if (!playColumn(
+            index, Commands::PhrasePathFromEntry(m_values.WAVpath, m_view.selectedEntry(index)))) {
+        m_view.setSyncLamp(anyPlaying());
+        return;
+    }
     m_view.setPlayButton(index, true);
     Playing[index] = true;
     m_view.setSyncLamp(true);
@@ -385,7 +443,10 @@ bool PlayerModel::pressPlay(int column)
     // The Playing flag decides, not the look of the button, which has already flipped itself.
     if (!Playing[column]) {
         const int stepWith = m_values.PlayInStep == 1 ? stepReference(column) : -1;
-        playColumn(column, Commands::PhrasePathFromEntry(m_values.WAVpath, entry), stepWith);
+        if (!playColumn(column, Commands::PhrasePathFromEntry(m_values.WAVpath, entry), stepWith)) {
+            m_view.setSyncLamp(anyPlaying());
+            return false;
+        }
         Playing[column] = true;
         m_view.setSyncLamp(true);
         return true;

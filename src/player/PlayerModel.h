@@ -96,9 +96,9 @@ public:
     void pressMute(int column, bool down);
     // A Play button pressed: starts or stops the column as its Playing flag says. With Play in
     // Step on, a start while other columns play joins them at their loop phase instead of at
-    // the phrase's first frame. False when its list has no selection: the button is then set up
-    // again, and the press's value must follow; otherwise the button keeps the value the press
-    // flipped it to.
+    // the phrase's first frame. False when its list has no selection, or its phrase is too long
+    // to hold (told in a notice, the column stopped): the button is then set up again, and the
+    // press's value must follow; otherwise the button keeps the value the press flipped it to.
     bool pressPlay(int column);
     // Starts the column's channel on the phrase it already holds (no load), flags the column,
     // presses its Play button and lights the lamp.
@@ -143,8 +143,10 @@ private:
     void stopColumns(Sweep sweep);
     void haltChannel(int column);
     void loadColumn(int column, const QString& path, qint16 level);
-    void playColumn(int column, const QString& path, int stepWith = -1);
+    bool playColumn(int column, const QString& path, int stepWith = -1);
     int stepReference(int column) const;
+    std::array<bool, 3> takeTooLong();
+    void tellTooLong();
     void applySetSettings(const QString& file);
     std::array<bool, 3> lineUpLists(int pressed);
     bool startSelectedSet();
@@ -161,5 +163,6 @@ private:
     QTimer m_followRetry;
     PopupTarget m_popupTarget;
     std::array<bool, 3> Playing {};
+    QStringList m_tooLong; // notices of refused loads not yet shown
     qint16 CurrentListIndex = 0;
 };

@@ -44,6 +44,8 @@ public:
     virtual void setPlayButton(int column, bool down) = 0;
     virtual void setSyncLamp(bool lit) = 0;
 
+    // Shows `text` in a notice box over the window and returns when it is closed.
+    virtual void showNotice(const QString& text) = 0;
     // Opens the lists' popup menu at the pointer and returns at once.
     virtual void showPopup() = 0;
     // True while a popup menu, a question, a notice or one of the program's dialogs is open.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sound/Realtime.h"
+
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -13,10 +15,10 @@ class RenderSource
 public:
     virtual ~RenderSource() = default;
     // Fills `frames` stereo frames (interleaved L, R) at the device's rate.
-    virtual void render(float* interleaved, int frames) noexcept = 0;
+    virtual void render(float* interleaved, int frames) noexcept SORVANTO_NONBLOCKING = 0;
     // Whether anything may sound in the next render() unless new commands arrive; false lets a
     // device rest. Called on the audio thread right after render(). Default: always.
-    virtual bool sounding() const noexcept { return true; }
+    virtual bool sounding() const noexcept SORVANTO_NONBLOCKING { return true; }
 };
 
 // A stereo float output. Created by a DeviceFactory, opened and started by the engine on the GUI

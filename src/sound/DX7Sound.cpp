@@ -6,10 +6,13 @@
 
 #include <QElapsedTimer>
 #include <QObject>
-#include <QPointer>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
+#include <sys/eventfd.h>
+#include <unistd.h>
 #include <vector>
 
 namespace DX7Sound {
@@ -38,15 +41,24 @@ void freePayload(Batch& batch)
 
 } // namespace
 
+// How often a lost output is looked for while channels play.
+constexpr int reconnectMs = 250;
+
 struct Engine::Impl
 {
     DeviceFactory factory;
     bool opened = false; // a device was opened once: loads work from now on
     bool initTried = false; // InitDirectSound ran: later calls may open the device
     int rate = 0;
-    Mixer mixer { 44100 };
+    Loader loader; // outlives the mixer, which hands it the buffers to free
+    Mixer mixer { 44100, &loader };
     std::unique_ptr<AudioDevice> device;
-    std::shared_ptr<std::atomic<bool>> lost = std::make_shared<std::atomic<bool>>(false);
+    // Raised by the device's thread when the output went away; the eventfd wakes the GUI
+    // thread's event loop, which closes the device. Writing it never blocks and calls no Qt.
+    std::atomic<bool> lost { false };
+    int lostFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    std::unique_ptr<QSocketNotifier> lostNotifier;
+    std::vector<SizeRefusal> refusals;
     bool tableExists = false;
     std::vector<Slot> channels;
     std::unique_ptr<Batch> pending;
@@ -55,11 +67,24 @@ struct Engine::Impl
     QObject context; // receives the posted publish and device-lost events on the GUI thread
     // Runs only while the mixer holds something to free, so an idle engine wakes nobody.
     QTimer garbageTimer;
+    // Runs only while the output is gone and a channel plays: looks for the server again.
+    QTimer reconnectTimer;
 
-    Impl()
+    explicit Impl(DecodeGate* gate)
+        : loader(gate)
     {
         garbageTimer.setInterval(10);
         QObject::connect(&garbageTimer, &QTimer::timeout, &context, [this] { serviceDevice(); });
+        reconnectTimer.setSingleShot(true);
+        QObject::connect(&reconnectTimer, &QTimer::timeout, &context, [this] { reconnect(); });
+        if (lostFd >= 0) {
+            lostNotifier = std::make_unique<QSocketNotifier>(lostFd, QSocketNotifier::Read);
+            QObject::connect(lostNotifier.get(), &QSocketNotifier::activated, &context, [this] {
+                quint64 count = 0;
+                while (::read(lostFd, &count, sizeof count) > 0) { }
+                serviceDevice();
+            });
+        }
     }
 
     ~Impl()
@@ -69,12 +94,70 @@ struct Engine::Impl
         serviceDevice();
         if (device && pending && !pending->commands.empty() && mixer.publish(pending)) {
             device->wake();
+            // The audio thread applies the batch at its next request, however late a loaded
+            // machine lets it run (within a bound), and renders the fade with it.
+            QElapsedTimer waited;
+            waited.start();
+            while (mixer.pendingBatches() > 0 && waited.elapsed() < 200)
+                QThread::msleep(1);
             QThread::msleep(ulong(Mixer::rampMs) + 15);
         }
         // The audio thread ends first; then nothing reads the mixer and the rest is freed.
         device.reset();
         if (pending)
             freePayload(*pending);
+        lostNotifier.reset();
+        if (lostFd >= 0)
+            ::close(lostFd);
+    }
+
+    // Any thread, the audio thread included: no lock, no allocation, no Qt.
+    void reportLoss() noexcept
+    {
+        lost.store(true, std::memory_order_release);
+        const quint64 one = 1;
+        if (lostFd >= 0)
+            [[maybe_unused]] const ssize_t written = ::write(lostFd, &one, sizeof one);
+    }
+
+    bool anyPlaying() const
+    {
+        for (const Slot& s : channels)
+            if (s.playing)
+                return true;
+        return false;
+    }
+
+    // After a loss, and while the output stays away with something playing, the server is
+    // looked for every reconnectMs; the channels then go on from where they were, in step,
+    // since the mixer kept their positions.
+    void watchReconnect()
+    {
+        const bool wanted = initTried && !device && anyPlaying();
+        if (!wanted) {
+            reconnectTimer.stop();
+            return;
+        }
+        if (reconnectTimer.isActive())
+            return;
+        // The next look at most reconnectMs after the last one that failed.
+        const qint64 since = lastFailedReopen.isValid() ? lastFailedReopen.elapsed() : 0;
+        reconnectTimer.start(int(std::clamp<qint64>(reconnectMs - since, 0, reconnectMs)));
+    }
+
+    void reconnect()
+    {
+        serviceDevice();
+        const bool due = !lastFailedReopen.isValid() || lastFailedReopen.elapsed() >= reconnectMs;
+        if (due && initTried && !device && anyPlaying()) {
+            if (openDevice()) {
+                opened = true;
+                lastFailedReopen.invalidate();
+            } else {
+                lastFailedReopen.start();
+            }
+        }
+        watchReconnect();
     }
 
     Slot* slot(qint16 channel)
@@ -124,8 +207,12 @@ struct Engine::Impl
     // Closes a device the audio thread reported lost, and frees what the mixer sent back.
     void serviceDevice()
     {
-        if (lost->exchange(false) && device)
+        if (lost.exchange(false) && device) {
             device.reset();
+            // The next call that needs the device reopens it; the timer's first look waits a
+            // round, as the server has only just gone.
+            watchReconnect();
+        }
         mixer.collectGarbage();
         watchGarbage();
     }
@@ -150,17 +237,8 @@ struct Engine::Impl
         if (dev->sampleRate() != mixer.rate())
             mixer.setRate(dev->sampleRate());
         mixer.applyPendingOffline();
-        lost->store(false);
-        std::weak_ptr<std::atomic<bool>> flag = lost;
-        QPointer<QObject> ctx = &context;
-        auto onLost = [flag, ctx, this] {
-            // Any thread: raise the flag, and let the GUI thread close the stream soon.
-            if (auto f = flag.lock())
-                f->store(true);
-            QMetaObject::invokeMethod(
-                ctx, [this] { serviceDevice(); }, Qt::QueuedConnection);
-        };
-        if (!dev->start(&mixer, onLost))
+        lost.store(false);
+        if (!dev->start(&mixer, [this] { reportLoss(); }))
             return false;
         rate = dev->sampleRate();
         device = std::move(dev);
@@ -184,11 +262,12 @@ struct Engine::Impl
         } else {
             lastFailedReopen.start();
         }
+        watchReconnect();
     }
 };
 
-Engine::Engine(DeviceFactory factory)
-    : d(std::make_unique<Impl>())
+Engine::Engine(DeviceFactory factory, DecodeGate* gate)
+    : d(std::make_unique<Impl>(gate))
 {
     d->factory = std::move(factory);
 }
@@ -231,9 +310,14 @@ void Engine::LoadBuffer(qint16 channel, const QString& file)
     Slot* s = d->slot(channel);
     if (!d->opened || !s)
         return;
-    std::unique_ptr<SoundBuffer> buffer = loadWav(file, d->mixer.rate());
-    if (!buffer)
+    LoadRefusal refusal;
+    std::unique_ptr<SoundBuffer> buffer = loadWav(file, d->mixer.rate(), d->loader, &refusal);
+    if (!buffer) {
+        if (refusal.tooLarge)
+            d->refusals.push_back(
+                SizeRefusal { channel, file, refusal.frames, refusal.rate, refusal.bytes });
         return;
+    }
     s->Loaded = true;
     s->playing = false;
     s->file = file;
@@ -282,6 +366,7 @@ bool Engine::PlayChannelInStep(qint16 channel, quint8 flags, qint16 with)
     c.loop = (flags & 1) != 0;
     c.stepWith = with;
     d->queue(c);
+    d->watchReconnect();
     return d->device != nullptr;
 }
 
@@ -298,6 +383,7 @@ bool Engine::StopChannel(qint16 channel)
     c.kind = MixerCommand::Stop;
     c.voice = channel;
     d->queue(c);
+    d->watchReconnect();
     return d->device != nullptr || !d->opened;
 }
 
@@ -369,7 +455,12 @@ int Engine::sampleRate() const
 
 bool Engine::deviceOpen() const
 {
-    return d->device != nullptr && !d->lost->load();
+    return d->device != nullptr && !d->lost.load();
+}
+
+std::vector<SizeRefusal> Engine::takeRefusals()
+{
+    return std::exchange(d->refusals, {});
 }
 
 } // namespace DX7Sound

@@ -4,6 +4,7 @@
 #include <QtGlobal>
 #include <functional>
 #include <memory>
+#include <vector>
 
 // The channel engine: numbered channels, each holding one whole WAV file, with looping play,
 // stop, level and pan. All operations are called from the GUI thread; the audio device renders
@@ -18,18 +19,21 @@
 // over at once, for callers that run no event loop. The engine's QObject helpers need a
 // QCoreApplication; it never uses QtWidgets.
 //
-// Each load decodes the rest of its file on a worker thread of its own at low priority; replaced
-// buffers are freed (and their workers stopped) off the GUI thread, polled by a timer that runs
-// only while something waits to be freed.
+// Each load decodes the rest of its file on the engine's one loader thread at low priority;
+// replaced buffers are freed there too (their decoding stopped first), collected from the audio
+// thread by a timer that runs only while something waits to come back.
 //
-// A lost sound server is noticed on the audio thread; the stream is closed on the GUI thread
-// (at the next event or engine call), the channels keep their buffers, positions and values, and
-// the next load or play reopens the device. A server missing when InitDirectSound ran is looked
-// for the same way. Such attempts are made at most every 250 ms, and no engine call waits on a
-// sound server longer than a bounded time.
+// A lost sound server is noticed on the audio thread, which raises a flag and wakes the GUI
+// thread's event loop; the stream is closed there, and the channels keep their buffers,
+// positions and values. While a channel plays, the engine then looks for the server every
+// 250 ms by itself, and once it is back the playing channels go on from where they were, in
+// step. Otherwise the next load or play reopens the device; a server missing when
+// InitDirectSound ran is looked for the same way, at most every 250 ms. No engine call waits on
+// a sound server longer than a bounded time.
 namespace DX7Sound {
 
 class AudioDevice;
+class DecodeGate;
 
 // The volume a level stands for, in hundredths of a decibel (level 100 = 0, each step 0.6 dB);
 // SetChannelVolume's mapping. Any thread.
@@ -44,6 +48,8 @@ constexpr int VolumeOfLevel(quint8 level)
 using DeviceFactory = std::function<std::unique_ptr<AudioDevice>()>;
 
 // The system's default output: PulseAudio (or PipeWire's PulseAudio service) first, then ALSA.
+// Once one of its devices has used a server, the factory's later devices wait for that server
+// and never take the card directly.
 DeviceFactory SystemDeviceFactory();
 
 // What a channel holds, for diagnostics and tests.
@@ -59,11 +65,22 @@ struct ChannelStatus
     int pan = 0; // hundredths of a dB, -10000..10000
 };
 
+// A load refused because the phrase needs more memory than one sound may take.
+struct SizeRefusal
+{
+    qint16 channel = 0;
+    QString file;
+    qint64 frames = 0; // its length at the device rate
+    int rate = 0; // the device rate
+    qint64 bytes = 0; // the memory it would need
+};
+
 class Engine
 {
 public:
-    // The engine opens the device through `factory` in InitDirectSound.
-    explicit Engine(DeviceFactory factory);
+    // The engine opens the device through `factory` in InitDirectSound. Its loader consults
+    // `gate` (when given; it must outlive the engine) before every decoding step.
+    explicit Engine(DeviceFactory factory, DecodeGate* gate = nullptr);
     ~Engine();
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
@@ -105,6 +122,9 @@ public:
     // Whether an output device is open and running now (false with none, or after it was lost
     // and not yet reopened).
     bool deviceOpen() const;
+    // The loads refused for their size since the last call, oldest first; the list is emptied.
+    // The engine itself tells nobody.
+    std::vector<SizeRefusal> takeRefusals();
 
 private:
     struct Impl;

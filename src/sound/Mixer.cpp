@@ -201,8 +201,9 @@ StereoGain gainsFor(int volume, int pan)
     return g;
 }
 
-Mixer::Mixer(int rate)
-    : m_table(new VoiceTable(0))
+Mixer::Mixer(int rate, Loader* loader)
+    : m_loader(loader)
+    , m_table(new VoiceTable(0))
 {
     setRate(rate);
 }
@@ -212,8 +213,7 @@ Mixer::~Mixer()
     // No device renders any more: whatever is queued either way is freed here.
     applyPendingOffline();
     collectGarbage();
-    delete m_table;
-    reapFinished(true);
+    retire(m_table);
 }
 
 void Mixer::setRate(int rate)
@@ -251,12 +251,11 @@ void Mixer::collectGarbage()
         }
         retire(g.buffer);
     }
-    reapFinished(false);
 }
 
 bool Mixer::holdsGarbage(bool rendering) const
 {
-    if (!m_reapers.empty() || !m_toGui.empty())
+    if (!m_toGui.empty())
         return true;
     return rendering && (pendingBatches() > 0 || m_tails.load(std::memory_order_acquire) > 0);
 }
@@ -265,26 +264,10 @@ void Mixer::retire(SoundBuffer* buffer)
 {
     if (!buffer)
         return;
-    // Small and finished: freeing it costs less than a thread.
-    constexpr qint64 smallBytes = qint64(4) << 20;
-    if (buffer->progress().finished.load(std::memory_order_acquire)
-        && buffer->bytes() < smallBytes) {
+    if (m_loader)
+        m_loader->dispose(buffer);
+    else
         delete buffer;
-        return;
-    }
-    buffer->cancel();
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    try {
-        m_reapers.reserve(m_reapers.size() + 1);
-        std::thread t([buffer, done] {
-            delete buffer;
-            done->store(true, std::memory_order_release);
-        });
-        m_reapers.push_back(Reaper { std::move(t), done });
-    } catch (const std::exception&) {
-        // No thread to be had: free it here, waiting at most one decoding step.
-        delete buffer;
-    }
 }
 
 void Mixer::retire(VoiceTable* table)
@@ -297,17 +280,6 @@ void Mixer::retire(VoiceTable* table)
         v.head.buffer = v.tail.buffer = nullptr;
     }
     delete table;
-}
-
-void Mixer::reapFinished(bool wait)
-{
-    auto finished = [wait](Reaper& r) {
-        if (!wait && !r.done->load(std::memory_order_acquire))
-            return false;
-        r.thread.join();
-        return true;
-    };
-    m_reapers.erase(std::remove_if(m_reapers.begin(), m_reapers.end(), finished), m_reapers.end());
 }
 
 void Mixer::applyPendingOffline()
@@ -424,7 +396,7 @@ void Mixer::apply(Batch& batch, const MixerCommand& c) noexcept
     }
 }
 
-void Mixer::render(float* out, int frames) noexcept
+void Mixer::render(float* out, int frames) noexcept SORVANTO_NONBLOCKING
 {
     applyBatches();
     std::memset(out, 0, sizeof(float) * size_t(frames) * 2);
@@ -450,7 +422,7 @@ void Mixer::render(float* out, int frames) noexcept
     }
 }
 
-bool Mixer::sounding() const noexcept
+bool Mixer::sounding() const noexcept SORVANTO_NONBLOCKING
 {
     for (const Voice& v : m_table->voices)
         if (v.sounding || v.tail.buffer)

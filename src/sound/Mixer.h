@@ -7,7 +7,6 @@
 #include <atomic>
 #include <cstddef>
 #include <memory>
-#include <thread>
 #include <vector>
 
 namespace DX7Sound {
@@ -111,8 +110,9 @@ public:
     // Length of every gain ramp and fade-out, in milliseconds.
     static constexpr double rampMs = 5.0;
 
-    // `rate`: frames per second of the output (for the ramp length).
-    explicit Mixer(int rate);
+    // `rate`: frames per second of the output (for the ramp length). Replaced buffers are freed
+    // by `loader`, which must outlive the mixer; without one, on the GUI thread.
+    explicit Mixer(int rate, Loader* loader = nullptr);
     ~Mixer() override;
     Mixer(const Mixer&) = delete;
     Mixer& operator=(const Mixer&) = delete;
@@ -125,22 +125,22 @@ public:
     // GUI thread. Hands a batch to the audio thread; it applies the whole batch at the start of
     // one render call. False when the queue is full (the caller keeps the batch and retries).
     bool publish(std::unique_ptr<Batch>& batch);
-    // GUI thread. Frees whatever the audio thread sent back (applied batches, faded-out buffers).
-    // A buffer whose worker still decodes, or whose memory is large, is handed to a short-lived
-    // thread that stops the worker and frees it, so the GUI thread never waits for either.
+    // GUI thread. Frees whatever the audio thread sent back (applied batches, faded-out buffers);
+    // the buffers go to the loader, which stops their decoding and frees them, so the GUI thread
+    // never waits for either.
     void collectGarbage();
-    // GUI thread. Whether something still waits to be freed: a buffer being freed off the GUI
-    // thread, or (with `rendering`, a device pulling frames) batches and fading buffers that the
-    // audio thread has yet to send back. Callers poll collectGarbage() only while this holds.
+    // GUI thread. Whether something still waits to be collected: what the audio thread sent back,
+    // or (with `rendering`, a device pulling frames) batches and fading buffers that it has yet
+    // to send back. Callers poll collectGarbage() only while this holds.
     bool holdsGarbage(bool rendering) const;
     // GUI thread, only while no device renders: applies every published batch at once, as a
     // render call would, and frees what they replaced.
     void applyPendingOffline();
 
     // Audio thread.
-    void render(float* interleaved, int frames) noexcept override;
+    void render(float* interleaved, int frames) noexcept SORVANTO_NONBLOCKING override;
     // Audio thread: whether a voice sounds or fades out.
-    bool sounding() const noexcept override;
+    bool sounding() const noexcept SORVANTO_NONBLOCKING override;
 
     // Number of batches published and not yet applied (for tests).
     size_t pendingBatches() const;
@@ -155,14 +155,8 @@ private:
     void apply(Batch& batch, const MixerCommand& c) noexcept;
     void retire(SoundBuffer* buffer);
     void retire(VoiceTable* table);
-    void reapFinished(bool wait);
 
-    struct Reaper
-    {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> done;
-    };
-
+    Loader* m_loader;
     int m_rate;
     int m_rampFrames;
     VoiceTable* m_table; // audio thread's; GUI thread only while no device renders
@@ -171,7 +165,6 @@ private:
     std::atomic<size_t> m_published { 0 };
     std::atomic<size_t> m_applied { 0 };
     std::atomic<int> m_tails { 0 }; // replaced buffers fading out in the table (audio thread)
-    std::vector<Reaper> m_reapers; // GUI thread
 };
 
 } // namespace DX7Sound

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <pulse/pulseaudio.h>
+#include <thread>
 #include <unistd.h>
 
 namespace DX7Sound {
@@ -16,6 +17,8 @@ constexpr size_t frameBytes = 2 * sizeof(float);
 // Longest single render: keeps the mixer's batches applied at a fine grain when the server asks
 // for a large block at once (a start fills the whole buffer).
 constexpr size_t maxRenderFrames = 512;
+// How often the GUI thread looks at what the playing audio thread asked for.
+constexpr int requestsMs = 50;
 
 const char* const appName = "Vorn's Sorvanto";
 // The installed desktop file's and icon's name, so mixers show the menu entry's icon.
@@ -49,10 +52,14 @@ PulseDevice::PulseDevice()
 
 PulseDevice::PulseDevice(Tuning tuning)
     : m_tuning(tuning)
-{ }
+{
+    m_requests.setInterval(requestsMs);
+    QObject::connect(&m_requests, &QTimer::timeout, [this] { serviceRequests(); });
+}
 
 PulseDevice::~PulseDevice()
 {
+    m_requests.stop();
     if (!m_loop)
         return;
     bool draining = false;
@@ -91,18 +98,17 @@ PulseDevice::~PulseDevice()
     m_loop = nullptr;
 }
 
+// The audio thread only raises atomics, so the GUI thread looks at them in short sleeps: a few
+// times at open and close, never while the stream plays.
 template <typename Pred> bool PulseDevice::waitUntil(int ms, Pred done)
 {
-    std::unique_lock lock(m_waitMutex);
-    return m_wake.wait_for(lock, std::chrono::milliseconds(ms), done);
-}
-
-void PulseDevice::notify()
-{
-    {
-        std::lock_guard lock(m_waitMutex);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    m_wake.notify_all();
+    return true;
 }
 
 bool PulseDevice::open(int preferredRate)
@@ -178,6 +184,7 @@ bool PulseDevice::start(RenderSource* source, std::function<void()> lost)
     waitUntil(50, [this] { return m_tid.load() != 0; });
     if (const long tid = m_tid.load())
         requestRealtime(tid);
+    m_requests.start();
     return true;
 }
 
@@ -185,6 +192,12 @@ void PulseDevice::wake()
 {
     if (!m_loop)
         return;
+    // Counted before the look at the cork: a cork asked for before these commands came is
+    // dropped (serviceRequests runs on this thread too).
+    m_wakes.fetch_add(1, std::memory_order_acq_rel);
+    if (!m_corked.load(std::memory_order_acquire))
+        return; // the running stream renders the new commands at its next request
+    ++m_lockedWakes;
     pa_threaded_mainloop_lock(m_loop);
     if (m_stream && m_ready && m_corked) {
         m_corked = false;
@@ -196,13 +209,43 @@ void PulseDevice::wake()
         unrefOp(pa_stream_cork(m_stream, 0, nullptr, nullptr));
     }
     pa_threaded_mainloop_unlock(m_loop);
+    m_requests.start();
+}
+
+void PulseDevice::serviceRequests()
+{
+    const bool cork = m_corkAsked.load(std::memory_order_acquire);
+    const bool latency = m_latencyAsked.exchange(false, std::memory_order_acq_rel);
+    if (!m_loop || (!cork && !latency))
+        return;
+    pa_threaded_mainloop_lock(m_loop);
+    if (m_stream && m_ready && !m_corked) {
+        if (latency)
+            applyLatency();
+        // Only when no command came since the audio thread found everything silent.
+        if (cork && m_corkAskedAt.load(std::memory_order_acquire) == m_wakes.load()) {
+            m_corked = true;
+            ++m_corks;
+            unrefOp(pa_stream_cork(m_stream, 1, nullptr, nullptr));
+            // A corked stream's short latency would still keep the sink waking every few
+            // milliseconds.
+            const pa_buffer_attr rest
+                = bufferFor(int(int64_t(m_tuning.restLatencyMs) * m_rate / 1000));
+            unrefOp(pa_stream_set_buffer_attr(m_stream, &rest, nullptr, nullptr));
+        }
+    }
+    // The audio thread may ask again (under the lock it is not running).
+    if (cork)
+        m_corkAsked.store(false, std::memory_order_release);
+    pa_threaded_mainloop_unlock(m_loop);
+    if (m_corked)
+        m_requests.stop();
 }
 
 void PulseDevice::onOnce(pa_mainloop_api*, void* self)
 {
     auto* d = static_cast<PulseDevice*>(self);
     d->m_tid.store(long(::gettid()));
-    d->notify();
 }
 
 void PulseDevice::onContextState(pa_context* c, void* self)
@@ -286,7 +329,6 @@ void PulseDevice::onStreamState(pa_stream* s, void* self)
     switch (pa_stream_get_state(s)) {
     case PA_STREAM_READY:
         d->m_ready = true;
-        d->notify();
         break;
     case PA_STREAM_FAILED:
     case PA_STREAM_TERMINATED:
@@ -301,22 +343,27 @@ void PulseDevice::fail()
 {
     m_ready = false;
     m_failed = true;
-    notify();
     if (m_started && !m_lostSent.exchange(true) && m_lost)
         m_lost();
 }
 
-void PulseDevice::onWrite(pa_stream* s, size_t bytes, void* self)
+void PulseDevice::onWrite(pa_stream* s, size_t bytes, void* self) SORVANTO_NONBLOCKING
 {
     auto* d = static_cast<PulseDevice*>(self);
     RenderSource* source = d->m_source.load(std::memory_order_acquire);
     while (bytes >= frameBytes) {
         void* data = nullptr;
         size_t n = std::min(bytes, maxRenderFrames * frameBytes);
-        if (pa_stream_begin_write(s, &data, &n) < 0 || !data)
-            return;
+        {
+            // libpulse's zero-copy write: the only way to hand it the block is through its own
+            // buffer, which it takes from its memory pool.
+            [[maybe_unused]] LibraryCallScope library;
+            if (pa_stream_begin_write(s, &data, &n) < 0 || !data)
+                return;
+        }
         const size_t frames = std::min(n, bytes) / frameBytes;
         if (frames == 0) {
+            [[maybe_unused]] LibraryCallScope library; // gives that buffer back
             pa_stream_cancel_write(s);
             return;
         }
@@ -324,33 +371,31 @@ void PulseDevice::onWrite(pa_stream* s, size_t bytes, void* self)
         bool sounding = false;
         // A corked stream's requests fill its resting buffer, which the next wake drops: the
         // source is not pulled, so that what it starts meanwhile is not lost with that buffer.
-        if (source && !d->m_corked) {
+        if (source && !d->m_corked.load(std::memory_order_acquire)) {
             source->render(out, int(frames));
             sounding = source->sounding();
         } else {
             std::memset(out, 0, frames * frameBytes);
         }
-        pa_stream_write(s, data, frames * frameBytes, nullptr, 0, PA_SEEK_RELATIVE);
+        {
+            // The write itself: queues the block for the server (the main loop sends it).
+            [[maybe_unused]] LibraryCallScope library;
+            pa_stream_write(s, data, frames * frameBytes, nullptr, 0, PA_SEEK_RELATIVE);
+        }
         bytes -= frames * frameBytes;
         d->m_silentFrames = sounding ? 0 : d->m_silentFrames + long(frames);
     }
-    if (d->m_silentFrames >= long(d->m_tuning.corkAfterMs) * d->m_rate / 1000)
-        d->cork();
+    if (d->m_silentFrames >= long(d->m_tuning.corkAfterMs) * d->m_rate / 1000
+        && !d->m_corked.load(std::memory_order_acquire)
+        && !d->m_corkAsked.load(std::memory_order_acquire)) {
+        // Decided here, carried out on the GUI thread, unless commands came meanwhile.
+        d->m_corkAskedAt.store(
+            d->m_wakes.load(std::memory_order_acquire), std::memory_order_release);
+        d->m_corkAsked.store(true, std::memory_order_release);
+    }
 }
 
-void PulseDevice::cork()
-{
-    if (m_corked || !m_stream)
-        return;
-    m_corked = true;
-    ++m_corks;
-    unrefOp(pa_stream_cork(m_stream, 1, nullptr, nullptr));
-    // A corked stream's short latency would still keep the sink waking every few milliseconds.
-    const pa_buffer_attr rest = bufferFor(int(int64_t(m_tuning.restLatencyMs) * m_rate / 1000));
-    unrefOp(pa_stream_set_buffer_attr(m_stream, &rest, nullptr, nullptr));
-}
-
-void PulseDevice::onUnderflow(pa_stream*, void* self)
+void PulseDevice::onUnderflow(pa_stream*, void* self) SORVANTO_NONBLOCKING
 {
     auto* d = static_cast<PulseDevice*>(self);
     ++d->m_underruns;
@@ -359,8 +404,9 @@ void PulseDevice::onUnderflow(pa_stream*, void* self)
     const int now = d->m_latencyFrames.load();
     if (now >= cap)
         return;
+    // Decided here, set on the GUI thread.
     d->m_latencyFrames = std::min(cap, now + step);
-    d->applyLatency();
+    d->m_latencyAsked.store(true, std::memory_order_release);
 }
 
 void PulseDevice::applyLatency()
@@ -373,7 +419,6 @@ void PulseDevice::onDrained(pa_stream*, int, void* self)
 {
     auto* d = static_cast<PulseDevice*>(self);
     d->m_drained = true;
-    d->notify();
 }
 
 } // namespace DX7Sound

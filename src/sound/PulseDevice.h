@@ -1,10 +1,10 @@
 #pragma once
 
 #include "sound/AudioDevice.h"
+#include "sound/Realtime.h"
 
+#include <QTimer>
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
 
 struct pa_threaded_mainloop;
 struct pa_context;
@@ -28,6 +28,12 @@ namespace DX7Sound {
 // up to maxLatencyMs, never below the start. After corkAfterMs of nothing sounding (the source
 // says so) the stream is corked, so that neither this process nor the server works while all is
 // silent; wake() resumes it.
+//
+// The audio thread only decides: it renders, counts, and raises atomic flags. Corking and the
+// latency changes, which make libpulse allocate, are carried out on the GUI thread by a timer
+// that runs while the stream plays (never while it is corked). wake() takes the main loop's lock
+// only to uncork a corked stream; while the stream runs, new commands reach the source's own
+// lock-free queue and the next write request renders them.
 //
 // GUI thread for everything but the callbacks and the statistics, which any thread may read.
 class PulseDevice : public AudioDevice
@@ -84,24 +90,26 @@ public:
     bool streamReady() const { return m_ready.load(); }
     // The kernel thread id of the audio thread (0 until it is known). Any thread.
     long audioThreadId() const { return m_tid.load(); }
+    // Times wake() took the main loop's lock (to uncork the stream). Any thread.
+    int lockedWakes() const { return m_lockedWakes.load(); }
 
 private:
     static void onContextState(pa_context* c, void* self);
     static void onSinkInfo(pa_context* c, const pa_sink_info* info, int eol, void* self);
     static void onStreamState(pa_stream* s, void* self);
-    static void onWrite(pa_stream* s, size_t bytes, void* self);
-    static void onUnderflow(pa_stream* s, void* self);
+    static void onWrite(pa_stream* s, size_t bytes, void* self) SORVANTO_NONBLOCKING;
+    static void onUnderflow(pa_stream* s, void* self) SORVANTO_NONBLOCKING;
     static void onOnce(pa_mainloop_api* api, void* self);
     static void onDrained(pa_stream* s, int success, void* self);
 
     // Audio thread (main loop lock held).
     void createStream();
     void fail();
+    // Main loop lock held, GUI or audio thread.
     void applyLatency();
-    void cork();
+    // GUI thread: carries out what the audio thread asked for (cork, latency).
+    void serviceRequests();
 
-    // Signals a waiting GUI thread that some state changed. Audio thread.
-    void notify();
     // Waits without the main loop lock until `done` or the deadline. GUI thread.
     template <typename Pred> bool waitUntil(int ms, Pred done);
 
@@ -125,10 +133,15 @@ private:
     std::atomic<int> m_corks { 0 };
     std::atomic<int> m_latencyFrames { 0 };
     std::atomic<long> m_tid { 0 };
-    long m_silentFrames = 0; // audio thread
+    std::atomic<int> m_lockedWakes { 0 };
+    long m_silentFrames = 0; // audio thread; GUI thread only under the lock while corked
 
-    std::mutex m_waitMutex;
-    std::condition_variable m_wake;
+    // Asked by the audio thread, carried out by the GUI thread's timer.
+    std::atomic<bool> m_corkAsked { false };
+    std::atomic<unsigned> m_corkAskedAt { 0 }; // m_wakes when the cork was asked for
+    std::atomic<bool> m_latencyAsked { false };
+    std::atomic<unsigned> m_wakes { 0 }; // wake() calls: commands that came since
+    QTimer m_requests; // GUI thread; runs while the stream is started and not corked
 };
 
 } // namespace DX7Sound

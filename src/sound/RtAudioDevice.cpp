@@ -2,7 +2,6 @@
 #include "sound/DX7Sound.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <dlfcn.h>
 #include <rtaudio/RtAudio.h>
@@ -53,11 +52,6 @@ RtAudioDevice::RtAudioDevice()
 
 RtAudioDevice::~RtAudioDevice()
 {
-    {
-        std::lock_guard lock(m_parkMutex);
-        m_closing = true;
-    }
-    m_parkWake.notify_all();
     if (m_audio) {
         try {
             // A healthy stream plays out its few buffered periods (a final fade) before it
@@ -147,15 +141,17 @@ bool RtAudioDevice::start(RenderSource* source, std::function<void()> lost)
     return m_audio->isStreamRunning();
 }
 
-int RtAudioDevice::audioCallback(void* out, void*, unsigned frames, double, unsigned, void* self)
+int RtAudioDevice::audioCallback(
+    void* out, void*, unsigned frames, double, unsigned, void* self) SORVANTO_NONBLOCKING
 {
     auto* d = static_cast<RtAudioDevice*>(self);
     t_streamOfThisThread = d;
     float* o = static_cast<float*>(out);
     if (d->m_lostSignal.load(std::memory_order_acquire)) {
+        // RtAudio 5.2's threads keep calling back and failing their writes at full speed once
+        // the output is gone; aborting makes them wait inside RtAudio until the stream closes.
         std::memset(o, 0, sizeof(float) * 2 * frames);
-        d->park();
-        return 0;
+        return 2;
     }
     d->m_source->render(o, int(frames));
     return 0;
@@ -165,15 +161,6 @@ void RtAudioDevice::markLost()
 {
     if (!m_lostSignal.exchange(true, std::memory_order_acq_rel) && m_lost)
         m_lost();
-}
-
-void RtAudioDevice::park()
-{
-    // RtAudio 5.2's PulseAudio thread keeps calling back and failing its writes at full speed
-    // once the server is gone; it waits here instead until the GUI thread closes the stream.
-    std::unique_lock lock(m_parkMutex);
-    while (!m_closing)
-        m_parkWake.wait_for(lock, std::chrono::milliseconds(200));
 }
 
 } // namespace DX7Sound

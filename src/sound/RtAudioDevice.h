@@ -1,11 +1,10 @@
 #pragma once
 
 #include "sound/AudioDevice.h"
+#include "sound/Realtime.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 
 class RtAudio;
 
@@ -17,8 +16,9 @@ namespace DX7Sound {
 // console messages out of the terminal.
 //
 // A lost server (write errors on the audio thread) is reported once through the `lost`
-// callback; the audio thread then parks in the render callback instead of spinning on failed
-// writes until the GUI thread destroys the device. GUI thread for everything but the callbacks.
+// callback; the render callback then asks RtAudio to abort the stream, so that its thread waits
+// inside RtAudio instead of spinning on failed writes until the GUI thread destroys the device.
+// GUI thread for everything but the callbacks.
 class RtAudioDevice : public AudioDevice
 {
 public:
@@ -33,20 +33,16 @@ public:
     static constexpr unsigned serverPeriods = 3;
 
 private:
-    static int audioCallback(
-        void* out, void* in, unsigned frames, double time, unsigned status, void* self);
+    static int audioCallback(void* out, void* in, unsigned frames, double time, unsigned status,
+        void* self) SORVANTO_NONBLOCKING;
     bool openApi(int api, int preferredRate);
     void markLost();
-    void park();
     friend struct RtAudioDeviceAccess;
 
     std::unique_ptr<RtAudio> m_audio;
     int m_rate = 0;
     RenderSource* m_source = nullptr;
     std::function<void()> m_lost;
-    std::mutex m_parkMutex; // only the lost audio thread and the closing GUI thread take it
-    std::condition_variable m_parkWake;
-    bool m_closing = false; // under m_parkMutex
     std::atomic<bool> m_lostSignal { false };
 };
 

@@ -9,18 +9,24 @@ namespace {
 // The desktop's output: the PulseAudio server when there is one, else ALSA or JACK through
 // RtAudio. A server that is there but does not answer is not bypassed: ALSA's default device
 // usually leads to that same server, and its plugin would wait on it without a deadline; the
-// PulseAudio stream then comes up as soon as the server answers.
+// PulseAudio stream then comes up as soon as the server answers. Once a server was used, a
+// missing one is being restarted: the card behind it stays its own, and ALSA is not tried.
 class SystemDevice : public AudioDevice
 {
 public:
+    explicit SystemDevice(std::shared_ptr<bool> serverUsed)
+        : m_serverUsed(std::move(serverUsed))
+    { }
+
     bool open(int preferredRate) override
     {
         auto pulse = std::make_unique<PulseDevice>();
         if (pulse->open(preferredRate)) {
+            *m_serverUsed = true;
             m_device = std::move(pulse);
             return true;
         }
-        if (pulse->lastOpen() != PulseDevice::OpenResult::NoServer)
+        if (pulse->lastOpen() != PulseDevice::OpenResult::NoServer || *m_serverUsed)
             return false;
         pulse.reset();
         auto other = std::make_unique<RtAudioDevice>();
@@ -41,6 +47,7 @@ public:
     }
 
 private:
+    std::shared_ptr<bool> m_serverUsed; // shared by the devices of one factory; GUI thread
     std::unique_ptr<AudioDevice> m_device;
 };
 
@@ -48,7 +55,8 @@ private:
 
 DeviceFactory SystemDeviceFactory()
 {
-    return [] { return std::unique_ptr<AudioDevice>(new SystemDevice); };
+    auto serverUsed = std::make_shared<bool>(false);
+    return [serverUsed] { return std::unique_ptr<AudioDevice>(new SystemDevice(serverUsed)); };
 }
 
 } // namespace DX7Sound

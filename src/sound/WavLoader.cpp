@@ -4,16 +4,18 @@
 
 #include <QRegularExpression>
 #include <algorithm>
-#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
+#include <deque>
 #include <fcntl.h>
-#include <limits>
+#include <mutex>
 #include <new>
 #include <sndfile.h>
 #include <soxr.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -21,17 +23,16 @@ namespace DX7Sound {
 
 namespace {
 
-// A phrase longer than this is not a phrase but a damaged or hostile header; refusing it keeps a
-// bad file from taking all memory (one hour of stereo float at 192 kHz is 5.5 GB).
-constexpr qint64 maxFrames = qint64(60) * 60 * 192000;
 constexpr int minRate = 1000;
 constexpr int maxRate = 768000;
 // Source frames per decoding step: small enough that a cancel is noticed within a millisecond
 // or so, large enough that the per-call costs vanish.
 constexpr qint64 chunkFrames = 8192;
 
-std::atomic<qint64> g_holdAt { std::numeric_limits<qint64>::max() };
 std::atomic<int> g_live { 0 };
+// Decoding steps a job takes before the next job's turn: about three seconds of sound,
+// so that several loads and the frees between them advance together.
+constexpr int stepsPerTurn = 16;
 
 bool isWavContainer(int format)
 {
@@ -292,24 +293,178 @@ private:
     bool m_done = false;
 };
 
-// The worker: low priority, so decoding ahead never competes with the window or the audio
-// thread; it stops at the next step once the buffer is cancelled.
-void decodeRest(std::unique_ptr<Decoder> decoder, SoundBuffer* buffer)
+} // namespace
+
+// One job of the loader thread: the rest of a buffer to decode, or a buffer to free.
+struct LoaderJob
 {
-    setpriority(PRIO_PROCESS, id_t(::gettid()), 10);
-    while (!decoder->done()) {
-        while (
-            decoder->written() >= g_holdAt.load(std::memory_order_relaxed) && !buffer->cancelled())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        if (buffer->cancelled()) {
-            decoder->abandon();
-            return;
+    SoundBuffer* buffer = nullptr;
+    std::unique_ptr<Decoder> decoder; // empty: free the buffer
+};
+
+struct Loader::Impl
+{
+    DecodeGate* gate = nullptr;
+    mutable std::mutex mutex;
+    std::condition_variable wake; // the thread: new jobs, a gate opened, the end
+    std::condition_variable stepDone; // a buffer being destroyed: its running step ended
+    std::deque<LoaderJob> jobs; // under mutex
+    std::deque<LoaderJob> held; // decodings the gate holds back; under mutex
+    SoundBuffer* running = nullptr; // the buffer whose step runs now; under mutex
+    bool runningFree = false; // the running job frees; under mutex
+    bool stopping = false; // under mutex
+    std::thread thread;
+
+    void run()
+    {
+        // Low priority: decoding ahead never competes with the window or the audio thread.
+        setpriority(PRIO_PROCESS, id_t(::gettid()), 10);
+        std::unique_lock lock(mutex);
+        for (;;) {
+            wake.wait(lock, [this] { return stopping || !jobs.empty(); });
+            if (jobs.empty())
+                return; // stopping, and nothing is left to free
+            LoaderJob job = std::move(jobs.front());
+            jobs.pop_front();
+            running = job.buffer;
+            runningFree = !job.decoder;
+            lock.unlock();
+            bool again = false;
+            if (job.decoder)
+                again = decodeTurn(job);
+            else
+                delete job.buffer; // its decoding ended before this job ran
+            lock.lock();
+            running = nullptr;
+            runningFree = false;
+            if (job.decoder) {
+                if (again && stopping) {
+                    job.decoder->abandon();
+                    again = false;
+                }
+                if (again) {
+                    const bool allowed
+                        = !gate || gate->allows(job.decoder->written()) || job.buffer->cancelled();
+                    (allowed ? jobs : held).push_back(std::move(job));
+                } else {
+                    job.buffer->m_decoder.store(nullptr, std::memory_order_release);
+                    Decoder* done = job.decoder.release();
+                    lock.unlock();
+                    delete done; // closes the file: not under the lock
+                    lock.lock();
+                }
+            }
+            stepDone.notify_all();
         }
-        decoder->step();
     }
+
+    // A few steps of one decoding. True when it is to go on later.
+    bool decodeTurn(LoaderJob& job)
+    {
+        Decoder& decoder = *job.decoder;
+        for (int i = 0; i < stepsPerTurn && !decoder.done(); ++i) {
+            if (job.buffer->cancelled()) {
+                decoder.abandon();
+                return false;
+            }
+            if (gate && !gate->allows(decoder.written()))
+                return true;
+            decoder.step();
+        }
+        return !decoder.done();
+    }
+
+    // Held decodings go back to the queue (the gate may allow them now). Under mutex.
+    void recheckHeld()
+    {
+        while (!held.empty()) {
+            jobs.push_back(std::move(held.front()));
+            held.pop_front();
+        }
+        wake.notify_one();
+    }
+
+    // The decoding job of `buffer`, taken out of the queue, after its running step (if any)
+    // ended. Under mutex (through `lock`).
+    std::unique_ptr<Decoder> takeDecoding(SoundBuffer* buffer, std::unique_lock<std::mutex>& lock)
+    {
+        stepDone.wait(lock, [&] { return running != buffer || runningFree; });
+        for (auto* queue : { &jobs, &held }) {
+            for (auto it = queue->begin(); it != queue->end(); ++it) {
+                if (it->buffer == buffer && it->decoder) {
+                    std::unique_ptr<Decoder> d = std::move(it->decoder);
+                    queue->erase(it);
+                    return d;
+                }
+            }
+        }
+        return nullptr;
+    }
+};
+
+void DecodeGate::reopened()
+{
+    if (m_wake)
+        m_wake();
 }
 
-} // namespace
+Loader::Loader(DecodeGate* gate)
+    : d(std::make_unique<Impl>())
+{
+    d->gate = gate;
+    if (gate) {
+        gate->m_wake = [impl = d.get()] {
+            std::lock_guard lock(impl->mutex);
+            impl->recheckHeld();
+        };
+    }
+    d->thread = std::thread([impl = d.get()] { impl->run(); });
+}
+
+Loader::~Loader()
+{
+    std::deque<LoaderJob> dropped;
+    {
+        std::lock_guard lock(d->mutex);
+        d->stopping = true;
+        // Decodings end where they stand; frees still run.
+        std::deque<LoaderJob> frees;
+        for (auto* queue : { &d->jobs, &d->held }) {
+            for (LoaderJob& job : *queue) {
+                // Its buffer may be freed by a queued free as soon as the lock is let go.
+                if (job.decoder)
+                    job.buffer->m_decoder.store(nullptr, std::memory_order_release);
+                (job.decoder ? dropped : frees).push_back(std::move(job));
+            }
+        }
+        d->jobs = std::move(frees);
+        d->held.clear();
+        d->wake.notify_one();
+    }
+    d->thread.join();
+    // Their buffers' progress ends where it stands (the decoder holds that, not the buffer).
+    for (LoaderJob& job : dropped)
+        job.decoder->abandon();
+    if (d->gate)
+        d->gate->m_wake = nullptr;
+}
+
+void Loader::dispose(SoundBuffer* buffer)
+{
+    if (!buffer)
+        return;
+    buffer->cancel();
+    std::lock_guard lock(d->mutex);
+    // Behind its own decoding job, which the cancel ends at its next turn.
+    d->recheckHeld();
+    d->jobs.push_back(LoaderJob { buffer, nullptr });
+}
+
+int Loader::pendingJobs() const
+{
+    std::lock_guard lock(d->mutex);
+    return int(d->jobs.size() + d->held.size()) + (d->running ? 1 : 0);
+}
 
 SoundBuffer::SoundBuffer(Sample sample, int channels, qint64 frames)
     : m_sample(sample)
@@ -328,8 +483,18 @@ SoundBuffer::SoundBuffer(Sample sample, int channels, qint64 frames)
 SoundBuffer::~SoundBuffer()
 {
     cancel();
-    if (m_worker.joinable())
-        m_worker.join();
+    if (Loader* loader = m_decoder.load(std::memory_order_acquire)) {
+        // Destroyed while the loader still decodes it (a buffer never given to the mixer):
+        // wait for the running step, if any, and drop the job.
+        std::unique_ptr<Decoder> rest;
+        {
+            std::unique_lock lock(loader->d->mutex);
+            rest = loader->d->takeDecoding(this, lock);
+            m_decoder.store(nullptr, std::memory_order_release);
+        }
+        if (rest)
+            rest->abandon();
+    }
     std::free(m_data);
     g_live.fetch_sub(1, std::memory_order_relaxed);
 }
@@ -345,7 +510,8 @@ float SoundBuffer::at(qint64 frame, int side) const
     return m_sample == Sample::Int16 ? float(int16Data()[i]) / 32768.0f : floatData()[i];
 }
 
-std::unique_ptr<SoundBuffer> loadWav(const QString& file, int deviceRate)
+std::unique_ptr<SoundBuffer> loadWav(
+    const QString& file, int deviceRate, Loader& loader, LoadRefusal* refusal)
 {
     if (deviceRate < minRate || deviceRate > maxRate)
         return nullptr;
@@ -367,12 +533,14 @@ std::unique_ptr<SoundBuffer> loadWav(const QString& file, int deviceRate)
     if (!f)
         return nullptr;
     if (!isWavContainer(info.format) || info.channels < 1 || info.channels > 2 || info.frames <= 0
-        || info.frames > maxFrames || info.samplerate < minRate || info.samplerate > maxRate
-        || dataCutShort(f.get()))
+        || info.samplerate < minRate || info.samplerate > maxRate || dataCutShort(f.get()))
         return nullptr;
 
     // The output length is the input length scaled by the rate ratio, rounded, so a loop keeps
-    // its duration.
+    // its duration. Lengths no memory could hold stop here, before the sums could overflow.
+    constexpr double absurdFrames = double(qint64(1) << 50);
+    if (double(info.frames) * deviceRate / info.samplerate > absurdFrames)
+        return nullptr;
     const qint64 frames = info.samplerate == deviceRate
         ? qint64(info.frames)
         : qint64(std::llround(double(info.frames) * deviceRate / info.samplerate));
@@ -381,8 +549,15 @@ std::unique_ptr<SoundBuffer> loadWav(const QString& file, int deviceRate)
     const SoundBuffer::Sample sample
         = fitsInt16(info.format) ? SoundBuffer::Sample::Int16 : SoundBuffer::Sample::Float;
     const qint64 bytes = frames * info.channels * (sample == SoundBuffer::Sample::Int16 ? 2 : 4);
-    if (bytes > maxDecodedBytes)
+    const auto refuse = [&] {
+        if (refusal)
+            *refusal = LoadRefusal { true, frames, deviceRate, bytes };
         return nullptr;
+    };
+    // A damaged or hostile header that promises days of sound ends here too, before any memory
+    // is taken: the size is the header's promise.
+    if (bytes > maxDecodedBytes())
+        return refuse();
 
     std::unique_ptr<SoundBuffer> buffer;
     std::unique_ptr<Decoder> decoder;
@@ -390,9 +565,8 @@ std::unique_ptr<SoundBuffer> loadWav(const QString& file, int deviceRate)
         buffer = std::make_unique<SoundBuffer>(sample, info.channels, frames);
         decoder = std::make_unique<Decoder>(f.release(), info, deviceRate, buffer.get());
     } catch (const std::bad_alloc&) {
-        return nullptr;
+        return refuse();
     }
-    buffer->file = file;
 
     const qint64 firstPart = qint64(firstPartSeconds * deviceRate);
     while (!decoder->done() && decoder->written() < firstPart)
@@ -403,24 +577,24 @@ std::unique_ptr<SoundBuffer> loadWav(const QString& file, int deviceRate)
     if (p.ready.load() == 0 || (p.finished.load() && p.cutShort.load()))
         return nullptr;
     if (!decoder->done()) {
-        SoundBuffer* raw = buffer.get();
-        try {
-            buffer->attachWorker(std::thread(decodeRest, std::move(decoder), raw));
-        } catch (const std::system_error&) {
-            return nullptr;
-        }
+        std::lock_guard lock(loader.d->mutex);
+        buffer->m_decoder.store(&loader, std::memory_order_release);
+        loader.d->jobs.push_back(LoaderJob { buffer.get(), std::move(decoder) });
+        loader.d->wake.notify_one();
     }
     return buffer;
 }
 
-void holdDecodingAt(qint64 readyFrames)
+qint64 maxDecodedBytes()
 {
-    g_holdAt.store(readyFrames);
-}
-
-void releaseDecoding()
-{
-    g_holdAt.store(std::numeric_limits<qint64>::max());
+    static const qint64 limit = [] {
+        const long pages = ::sysconf(_SC_PHYS_PAGES);
+        const long pageSize = ::sysconf(_SC_PAGESIZE);
+        if (pages <= 0 || pageSize <= 0)
+            return qint64(1) << 30;
+        return qint64(pages) * qint64(pageSize) / 4;
+    }();
+    return limit;
 }
 
 int liveSoundBuffers()

@@ -3,8 +3,8 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
-#include <thread>
 
 namespace DX7Sound {
 
@@ -24,12 +24,30 @@ struct DecodeProgress
     std::atomic<bool> cutShort { false };
 };
 
+// The largest decoded size one sound may take in memory: a quarter of the machine's physical
+// memory, so that the three columns and a set being replaced still fit together (on 8 GB, 2 GB:
+// four hours of mono 8-bit at 48 kHz, kept as 16-bit mono, is 1.4 GB). A file that would need
+// more fails to load and says so through LoadRefusal. Any thread.
+qint64 maxDecodedBytes();
+
+// Why a load was refused for its size: the phrase needs more memory than maxDecodedBytes()
+// allows, or than the system gives.
+struct LoadRefusal
+{
+    bool tooLarge = false; // set when the load failed for its size
+    qint64 frames = 0; // its length at the device rate
+    int rate = 0; // the device rate it would be kept at
+    qint64 bytes = 0; // the memory it would take
+};
+class Loader;
+
 // One sound at the device rate, in the form the mixer reads: 16-bit integers for sources of 16
 // bits or fewer, float otherwise; one channel for mono sources (the mixer spreads it to both
-// sides), interleaved L R for stereo. The memory is sized from the header at load; a worker
-// thread fills it behind the first part. Created on the GUI thread; read by the audio thread
-// while a voice holds it; destroyed on the GUI thread (the destructor stops and joins the
-// worker, which takes at most one decoding step).
+// sides), interleaved L R for stereo. The memory is sized from the header at load; the loader
+// thread fills it behind the first part. It owns no thread. Created on the GUI thread; read by the
+// audio thread while a voice holds it; destroyed on the GUI thread or the loader thread.
+// Destroying one whose decoding has not ended waits at most for the loader's current turn; the
+// engine never does that on the GUI thread (it hands replaced buffers to the loader to free).
 class SoundBuffer
 {
 public:
@@ -60,43 +78,83 @@ public:
     std::shared_ptr<const DecodeProgress> sharedProgress() const { return m_progress; }
     std::shared_ptr<DecodeProgress> writableProgress() { return m_progress; }
 
-    // GUI thread: the worker that decodes the rest. Set once by the loader.
-    void attachWorker(std::thread worker) { m_worker = std::move(worker); }
-    // Asks the worker to stop at its next step. Any thread.
+    // Asks its decoding to stop at the next step. Any thread.
     void cancel() { m_cancel.store(true, std::memory_order_relaxed); }
     bool cancelled() const { return m_cancel.load(std::memory_order_relaxed); }
 
-    QString file;
-
 private:
+    friend class Loader;
+    friend std::unique_ptr<SoundBuffer> loadWav(const QString&, int, Loader&, LoadRefusal*);
     Sample m_sample;
     int m_channels;
     qint64 m_capacity;
     void* m_data = nullptr;
     std::shared_ptr<DecodeProgress> m_progress = std::make_shared<DecodeProgress>();
     std::atomic<bool> m_cancel { false };
-    std::thread m_worker;
+    // The loader that decodes the rest, until its job ends (written under the loader's lock).
+    std::atomic<Loader*> m_decoder { nullptr };
 };
 
-// The largest decoded size a sound may take in memory; a file that would need more fails to
-// load.
-constexpr qint64 maxDecodedBytes = qint64(1) << 30;
+// Decides, before each decoding step, whether a buffer may decode further: lets a caller hold
+// decoding at a point of its choosing. Consulted on the loader thread; a job held back waits
+// without costing the thread anything, and the other jobs go on.
+class DecodeGate
+{
+public:
+    virtual ~DecodeGate() = default;
+    // Loader thread: whether a buffer that holds `written` decoded frames may decode more.
+    virtual bool allows(qint64 written) const = 0;
+
+protected:
+    // Any thread: the answer of allows() may have changed; held jobs are looked at again.
+    void reopened();
+
+private:
+    friend class Loader;
+    std::function<void()> m_wake; // set by the loader that consults the gate
+};
+
+// The one loader thread of an engine (low priority) and its job queue: it decodes and converts
+// what follows the first part of each load, in steps, taking turns between buffers, and it frees
+// the buffers the engine no longer needs, so that neither costs the GUI thread a wait. A
+// cancelled decoding is dropped at its next step. Created and destroyed on the GUI thread; the
+// destructor drops the decodings still queued and frees what waits to be freed.
+class Loader
+{
+public:
+    // `gate`, when given, is consulted before every decoding step and must outlive the loader.
+    explicit Loader(DecodeGate* gate = nullptr);
+    ~Loader();
+    Loader(const Loader&) = delete;
+    Loader& operator=(const Loader&) = delete;
+
+    // GUI thread: frees `buffer` on the loader thread, after stopping its decoding. Never waits.
+    void dispose(SoundBuffer* buffer);
+    // Jobs queued or running (decodings and frees). Any thread.
+    int pendingJobs() const;
+
+private:
+    friend std::unique_ptr<SoundBuffer> loadWav(const QString&, int, Loader&, LoadRefusal*);
+    friend class SoundBuffer;
+    friend class DecodeGate;
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
 // Seconds decoded (and converted) before a load returns; the worker does the rest while these
 // play.
 constexpr double firstPartSeconds = 1.0;
 
 // Opens a WAV file (RIFF WAVE, WAVE_FORMAT_EXTENSIBLE, RF64; any sample format libsndfile
 // decodes), checks its header, decodes and converts the first part to `deviceRate` (libsoxr, high
-// quality) and returns; a worker thread of low priority decodes the rest into the same buffer.
+// quality) and returns; `loader` decodes the rest into the same buffer. The buffer may outlive
+// the loader (its decoding then ends where it stands).
 // Null for anything that cannot be loaded: missing, not a regular file, unreadable, not a WAV
 // container, no frames, data shorter than the header says, absurd header values, more than two
-// channels, a decoded size above maxDecodedBytes or beyond what memory gives. GUI thread.
-std::unique_ptr<SoundBuffer> loadWav(const QString& file, int deviceRate);
-
-// For tests: workers pause before decoding past `readyFrames` frames until released. Any thread.
-void holdDecodingAt(qint64 readyFrames);
-// For tests: lets every paused worker go on. Any thread.
-void releaseDecoding();
+// channels, a decoded size above maxDecodedBytes() or beyond what memory gives; for the last two
+// `refusal` (when given) says so. GUI thread.
+std::unique_ptr<SoundBuffer> loadWav(
+    const QString& file, int deviceRate, Loader& loader, LoadRefusal* refusal = nullptr);
 // Number of sound buffers alive in the process (for tests and diagnostics). Any thread.
 int liveSoundBuffers();
 

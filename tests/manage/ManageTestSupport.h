@@ -104,6 +104,7 @@ public:
         syncButton = lit;
         ++syncSets;
     }
+    void showNotice(const QString& text) override { notices << text; }
     void showPopup() override { }
     bool interactionOpen() const override
     {
@@ -141,6 +142,7 @@ public:
     int syncSets = 0;
     int refreshes = 0;
     bool closed = false; // the main window has closed: the program is ending
+    QStringList notices; // what the model told, one entry per notice box
     std::function<void(int)> onPlayButton;
 };
 

@@ -1,6 +1,6 @@
 // The engine while files are still being decoded behind their first part: grouped starts, what
 // plays where decoding lags, stop and restart, loop length at the true end, files cut short on
-// disk, and buffers replaced (and freed) while their worker runs.
+// disk, and buffers replaced (and freed) while they are being decoded.
 
 #include "SoundEngineFixture.h"
 #include "sound/Mixer.h"
@@ -17,12 +17,7 @@ namespace {
 
 const int rampFrames = int(std::lround(44100 * DX7Sound::Mixer::rampMs / 1000.0));
 
-// Holds every worker at the first part for the test's scope.
-struct HoldDecoding
-{
-    HoldDecoding() { DX7Sound::holdDecodingAt(qint64(DX7Sound::firstPartSeconds * 44100)); }
-    ~HoldDecoding() { DX7Sound::releaseDecoding(); }
-};
+const qint64 firstPart = qint64(DX7Sound::firstPartSeconds * 44100);
 
 } // namespace
 
@@ -42,7 +37,7 @@ protected:
     // Lets the workers run and waits until none of `channels` is decoding any more.
     bool waitDecoded(std::initializer_list<qint16> channels)
     {
-        DX7Sound::releaseDecoding();
+        gate.release();
         for (int i = 0; i < 6000; ++i) {
             bool busy = false;
             for (qint16 c : channels)
@@ -61,7 +56,7 @@ TEST_F(DecodingEngineTest, GroupedStartsShareTheirFirstFrameAndLaggingDecodeIsSi
     const QString a = longRamp("a.wav", 6, &ramp);
     const QString b = wav("b.wav", dc(0.25f, qint64(6) * rate));
     engine->InitChannels(2, dir.filePath("missing.wav"));
-    HoldDecoding hold;
+    DecodeHold::Scope hold(gate, firstPart);
     engine->LoadFile(0, a, 100, 0);
     engine->LoadFile(1, b, 100, 100);
     engine->SetChannelPan(1, 100);
@@ -101,7 +96,7 @@ TEST_F(DecodingEngineTest, StopAndPlayBeforeDecodingEndsKeepThePosition)
 {
     Signal ramp;
     engine->InitChannels(0, dir.filePath("missing.wav"));
-    HoldDecoding hold;
+    DecodeHold::Scope hold(gate, firstPart);
     engine->LoadFile(0, longRamp("a.wav", 5, &ramp), 100, 50);
     engine->PlayChannel(0, 1);
     render(1000, 100);
@@ -129,7 +124,7 @@ TEST_F(DecodingEngineTest, ALongLoopWrapsExactlyAtItsTrueEnd)
     engine->InitChannels(1, dir.filePath("missing.wav"));
     const qint64 keep = qint64(5) * rate + 123;
     {
-        HoldDecoding hold;
+        DecodeHold::Scope hold(gate, firstPart);
         engine->LoadFile(0, whole, 100, 50);
         engine->LoadFile(1, cut, 100, 50);
         // Cut short on disk while decoding: the loop becomes what was there.
@@ -159,7 +154,7 @@ TEST_F(DecodingEngineTest, ABufferReplacedWhileDecodingIsFreedPromptlyWithoutACa
     const QString first = longRamp("first.wav", 10);
     const QString second = longRamp("second.wav", 10);
     const int before = DX7Sound::liveSoundBuffers();
-    HoldDecoding hold;
+    DecodeHold::Scope hold(gate, firstPart);
     engine->LoadFile(0, first, 100, 50);
     engine->PlayChannel(0, 1);
     render(1000);

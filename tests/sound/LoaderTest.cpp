@@ -2,6 +2,7 @@
 // part decoded at once and the rest on a worker, files that end early or change on disk, sizes
 // that cannot be held, and files that are not regular files.
 
+#include "DecodeHold.h"
 #include "sound/WavLoader.h"
 #include "support/SoundTestKit.h"
 
@@ -40,17 +41,12 @@ Signal toSignal(const DX7Sound::SoundBuffer& b, int rate)
     return s;
 }
 
-// Releases held workers even when an assertion ends the test early.
-struct HoldDecoding
-{
-    explicit HoldDecoding(qint64 frames) { DX7Sound::holdDecodingAt(frames); }
-    ~HoldDecoding() { DX7Sound::releaseDecoding(); }
-};
-
 } // namespace
 
 TEST(WavLoader, ReadsEveryWavContainerAndSampleFormat)
 {
+    DecodeHold gate;
+    DX7Sound::Loader loader(&gate);
     QTemporaryDir dir;
     const Signal tone = SoundTestKit::sine(440, 0.2, 44100, 2, 0.5);
     const int formats[] = { SF_FORMAT_WAV | SF_FORMAT_PCM_16, SF_FORMAT_WAV | SF_FORMAT_PCM_24,
@@ -63,14 +59,13 @@ TEST(WavLoader, ReadsEveryWavContainerAndSampleFormat)
         SCOPED_TRACE(format);
         const QString path = dir.filePath(QString::number(format) + ".wav");
         ASSERT_TRUE(SoundTestKit::writeWav(path, tone, format));
-        auto buffer = DX7Sound::loadWav(path, 44100);
+        auto buffer = DX7Sound::loadWav(path, 44100, loader);
         ASSERT_TRUE(buffer);
         ASSERT_TRUE(waitDecoded(*buffer));
         // ADPCM pads its last block.
         const qint64 frames = buffer->progress().length.load();
         EXPECT_NEAR(double(frames), double(tone.frames()), 2048);
         EXPECT_EQ(buffer->progress().ready.load(), frames);
-        EXPECT_EQ(buffer->file, path);
         // Sources of up to 16 bits stay 16-bit in memory; wider ones are float.
         const int sub = format & SF_FORMAT_SUBMASK;
         const bool wide = sub == SF_FORMAT_PCM_24 || sub == SF_FORMAT_PCM_32
@@ -86,6 +81,8 @@ TEST(WavLoader, ReadsEveryWavContainerAndSampleFormat)
 
 TEST(WavLoader, ConvertsTheRateOnceKeepingLengthAndPitch)
 {
+    DecodeHold gate;
+    DX7Sound::Loader loader(&gate);
     QTemporaryDir dir;
     const struct
     {
@@ -96,7 +93,7 @@ TEST(WavLoader, ConvertsTheRateOnceKeepingLengthAndPitch)
         const QString path = dir.filePath(QString::number(c.from) + ".wav");
         ASSERT_TRUE(SoundTestKit::writeWav(
             path, SoundTestKit::sine(1000, 1.0, c.from, 1, 0.5), SF_FORMAT_WAV | SF_FORMAT_FLOAT));
-        auto buffer = DX7Sound::loadWav(path, c.to);
+        auto buffer = DX7Sound::loadWav(path, c.to, loader);
         ASSERT_TRUE(buffer);
         ASSERT_TRUE(waitDecoded(*buffer));
         EXPECT_EQ(buffer->progress().length.load(), c.to);
@@ -115,6 +112,8 @@ TEST(WavLoader, ConvertsTheRateOnceKeepingLengthAndPitch)
 
 TEST(WavLoader, RefusesAbsurdHeaders)
 {
+    DecodeHold gate;
+    DX7Sound::Loader loader(&gate);
     QTemporaryDir dir;
     const QString path = dir.filePath("absurd.wav");
     ASSERT_TRUE(SoundTestKit::writeWav(path, SoundTestKit::sine(440, 0.1)));
@@ -126,12 +125,14 @@ TEST(WavLoader, RefusesAbsurdHeaders)
     f.seek(0);
     f.write(bytes);
     f.close();
-    EXPECT_FALSE(DX7Sound::loadWav(path, 44100));
-    EXPECT_FALSE(DX7Sound::loadWav(dir.filePath("none.wav"), 44100));
+    EXPECT_FALSE(DX7Sound::loadWav(path, 44100, loader));
+    EXPECT_FALSE(DX7Sound::loadWav(dir.filePath("none.wav"), 44100, loader));
 }
 
 TEST(WavLoader, DecodesTheRestBehindTheFirstPartSeamlessly)
 {
+    DecodeHold gate;
+    DX7Sound::Loader loader(&gate);
     QTemporaryDir dir;
     // 16-bit at the device rate (read as it is) and 44.1 kHz into 48 kHz (converted in steps
     // that continue from the first part on the GUI thread to the worker).
@@ -151,8 +152,8 @@ TEST(WavLoader, DecodesTheRestBehindTheFirstPartSeamlessly)
         const qint64 total = std::llround(double(tone.frames()) * c.to / c.from);
         std::unique_ptr<DX7Sound::SoundBuffer> buffer;
         {
-            HoldDecoding hold(first);
-            buffer = DX7Sound::loadWav(path, c.to);
+            DecodeHold::Scope hold(gate, first);
+            buffer = DX7Sound::loadWav(path, c.to, loader);
             ASSERT_TRUE(buffer);
             // Returned with the first part ready and the promised length; the rest waits.
             std::this_thread::sleep_for(std::chrono::milliseconds(30));
@@ -186,13 +187,15 @@ TEST(WavLoader, DecodesTheRestBehindTheFirstPartSeamlessly)
 
 TEST(WavLoader, CleansNonFiniteAndOverRangeFloats)
 {
+    DecodeHold gate;
+    DX7Sound::Loader loader(&gate);
     QTemporaryDir dir;
     Signal s;
     s.rate = 44100;
     s.samples = { 0.25f, -0.25f, NAN, INFINITY, -INFINITY, 2.0f, -3.0f, 1.0f, 0.5f, -0.5f };
     const QString path = dir.filePath("odd.wav");
     ASSERT_TRUE(SoundTestKit::writeWav(path, s, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
-    auto buffer = DX7Sound::loadWav(path, 44100);
+    auto buffer = DX7Sound::loadWav(path, 44100, loader);
     ASSERT_TRUE(buffer);
     ASSERT_TRUE(waitDecoded(*buffer));
     const float want[] = { 0.25f, -0.25f, 0.0f, 0.0f, 0.0f, 1.0f, -1.0f, 1.0f, 0.5f, -0.5f };
@@ -202,6 +205,8 @@ TEST(WavLoader, CleansNonFiniteAndOverRangeFloats)
 
 TEST(WavLoader, AFileCutShortWhileDecodingKeepsWhatDecodedAndAReplacedFileIsNotSeen)
 {
+    DecodeHold gate;
+    DX7Sound::Loader loader(&gate);
     QTemporaryDir dir;
     const int rate = 44100;
     const Signal ramp = SoundTestKit::ramp(qint64(rate) * 8, qint64(rate) * 8, rate, 2);
@@ -213,9 +218,9 @@ TEST(WavLoader, AFileCutShortWhileDecodingKeepsWhatDecodedAndAReplacedFileIsNotS
     std::unique_ptr<DX7Sound::SoundBuffer> a, b;
     const qint64 keep = qint64(5) * rate; // frames left in the cut file
     {
-        HoldDecoding hold(first);
-        a = DX7Sound::loadWav(cut, rate);
-        b = DX7Sound::loadWav(swapped, rate);
+        DecodeHold::Scope hold(gate, first);
+        a = DX7Sound::loadWav(cut, rate, loader);
+        b = DX7Sound::loadWav(swapped, rate, loader);
         ASSERT_TRUE(a && b);
         // Cut to a header and five seconds of data; replace the other by a short foreign file.
         const qint64 header = QFileInfo(cut).size() - ramp.frames() * 8;
@@ -236,14 +241,16 @@ TEST(WavLoader, AFileCutShortWhileDecodingKeepsWhatDecodedAndAReplacedFileIsNotS
     EXPECT_FLOAT_EQ(b->at(ramp.frames() - 1, 0), ramp.at(ramp.frames() - 1, 0));
 }
 
-TEST(WavLoader, ABufferDroppedWhileDecodingStopsItsWorkerAtOnce)
+TEST(WavLoader, ABufferDroppedWhileDecodingEndsItsDecodingAtOnce)
 {
+    DecodeHold gate;
+    DX7Sound::Loader loader(&gate);
     QTemporaryDir dir;
     const QString path = dir.filePath("long.wav");
     ASSERT_TRUE(SoundTestKit::writeWav(path, SoundTestKit::sine(300, 10, 44100, 2, 0.5)));
     const int before = DX7Sound::liveSoundBuffers();
-    HoldDecoding hold(qint64(DX7Sound::firstPartSeconds * 44100));
-    auto buffer = DX7Sound::loadWav(path, 44100);
+    DecodeHold::Scope hold(gate, qint64(DX7Sound::firstPartSeconds * 44100));
+    auto buffer = DX7Sound::loadWav(path, 44100, loader);
     ASSERT_TRUE(buffer);
     EXPECT_EQ(DX7Sound::liveSoundBuffers(), before + 1);
     const auto t0 = std::chrono::steady_clock::now();
@@ -252,12 +259,13 @@ TEST(WavLoader, ABufferDroppedWhileDecodingStopsItsWorkerAtOnce)
     EXPECT_EQ(DX7Sound::liveSoundBuffers(), before);
 }
 
-TEST(WavLoader, SixtySixMinutesOfOneKilohertzLoadsAndTooLargeADecodedSizeFailsCleanly)
+TEST(WavLoader, LongPhrasesLoadUpToTheMemoryRuleAndLongerOnesAreRefusedWithTheirSize)
 {
+    DecodeHold gate;
+    DX7Sound::Loader loader(&gate);
     QTemporaryDir dir;
     // Unsigned 8-bit mono at 1 kHz: 4 MB on disk, 380 MB as 16-bit mono at 48 kHz.
-    const auto write = [&](const QString& name, qint64 seconds) {
-        const qint64 frames = seconds * 1000;
+    const auto write = [&](const QString& name, qint64 frames) {
         SF_INFO info {};
         info.samplerate = 1000;
         info.channels = 1;
@@ -269,17 +277,18 @@ TEST(WavLoader, SixtySixMinutesOfOneKilohertzLoadsAndTooLargeADecodedSizeFailsCl
         for (size_t i = 0; i < block.size(); ++i)
             block[i] = short(std::lround(16000 * std::sin(2 * M_PI * 50 * double(i) / 1000)));
         for (qint64 done = 0; done < frames; done += 1000)
-            sf_writef_short(f, block.data(), 1000);
+            sf_writef_short(f, block.data(), std::min<qint64>(1000, frames - done));
         sf_close(f);
         return path;
     };
-    const QString longest = write("66min.wav", qint64(66) * 60);
-    auto buffer = DX7Sound::loadWav(longest, 48000);
+    const QString longest = write("66min.wav", qint64(66) * 60 * 1000);
+    DX7Sound::LoadRefusal refusal;
+    auto buffer = DX7Sound::loadWav(longest, 48000, loader, &refusal);
     ASSERT_TRUE(buffer);
+    EXPECT_FALSE(refusal.tooLarge);
     EXPECT_EQ(buffer->sample(), DX7Sound::SoundBuffer::Sample::Int16);
     EXPECT_EQ(buffer->channels(), 1);
     EXPECT_EQ(buffer->progress().length.load(), qint64(66) * 60 * 48000);
-    EXPECT_LT(buffer->bytes(), DX7Sound::maxDecodedBytes);
     ASSERT_TRUE(waitDecoded(*buffer));
     EXPECT_FALSE(buffer->progress().cutShort.load());
     // The tone is still there in the last second.
@@ -289,20 +298,41 @@ TEST(WavLoader, SixtySixMinutesOfOneKilohertzLoadsAndTooLargeADecodedSizeFailsCl
     EXPECT_NEAR(top, 16000.0f / 32768.0f, 0.02f);
     buffer.reset();
 
-    // Four hours would take 1.4 GB: refused at the header, before any memory is taken.
-    const QString tooLong = write("4h.wav", qint64(4) * 3600);
+    // Four hours take 1.4 GB: held wherever a quarter of the memory gives that much.
+    const QString fourHours = write("4h.wav", qint64(4) * 3600 * 1000);
+    const qint64 fourHourBytes = qint64(4) * 3600 * 48000 * 2;
+    if (DX7Sound::maxDecodedBytes() >= fourHourBytes) {
+        buffer = DX7Sound::loadWav(fourHours, 48000, loader);
+        ASSERT_TRUE(buffer);
+        EXPECT_EQ(buffer->bytes(), fourHourBytes);
+        buffer.reset(); // dropped while decoding: no wait for the rest
+    }
+
+    // At a device rate 768 times the file's, the same four hours cannot be held anywhere:
+    // refused at the header, before any memory is taken, with what it would have needed.
     const auto t0 = std::chrono::steady_clock::now();
-    EXPECT_FALSE(DX7Sound::loadWav(tooLong, 48000));
+    refusal = {};
+    EXPECT_FALSE(DX7Sound::loadWav(fourHours, 768000, loader, &refusal));
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1));
+    EXPECT_TRUE(refusal.tooLarge);
+    EXPECT_EQ(refusal.rate, 768000);
+    EXPECT_EQ(refusal.frames, qint64(4) * 3600 * 768000);
+    EXPECT_EQ(refusal.bytes, refusal.frames * 2);
+    // A file that is not there is no size refusal.
+    refusal = {};
+    EXPECT_FALSE(DX7Sound::loadWav(dir.filePath("none.wav"), 48000, loader, &refusal));
+    EXPECT_FALSE(refusal.tooLarge);
 }
 
 TEST(WavLoader, RefusesWhatIsNotARegularFileWithoutWaiting)
 {
+    DecodeHold gate;
+    DX7Sound::Loader loader(&gate);
     QTemporaryDir dir;
     // A FIFO nobody writes to: opening it for reading the usual way would wait forever.
     const QString fifo = dir.filePath("fifo.wav");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    EXPECT_FALSE(DX7Sound::loadWav(fifo, 44100));
-    EXPECT_FALSE(DX7Sound::loadWav(dir.path(), 44100));
-    EXPECT_FALSE(DX7Sound::loadWav(QStringLiteral("/dev/zero"), 44100));
+    EXPECT_FALSE(DX7Sound::loadWav(fifo, 44100, loader));
+    EXPECT_FALSE(DX7Sound::loadWav(dir.path(), 44100, loader));
+    EXPECT_FALSE(DX7Sound::loadWav(QStringLiteral("/dev/zero"), 44100, loader));
 }

@@ -3,6 +3,7 @@
 // start-up without any server.
 
 #include "sound/DX7Sound.h"
+#include "sound/PulseDevice.h"
 #include "support/SoundTestKit.h"
 
 #include <QCoreApplication>
@@ -183,6 +184,96 @@ TEST_F(PulseEngineTest, AServerThatDiesLeavesNoSpinAndAPlayAfterItsReturnSounds)
     ASSERT_GE(on, 0) << "no sound after the server came back";
     EXPECT_NEAR(SoundTestKit::steadyRmsDb(rec, 0, on + 2400, on + 9600), sineDb, 0.2);
     engine->StopChannel(0);
+}
+
+TEST_F(PulseEngineTest, AfterAServerRestartThePlayingChannelsGoOnInStepWithoutAnyCall)
+{
+    struct Restore
+    {
+        ~Restore()
+        {
+            if (!SoundTestKit::pulseServerUp())
+                restartServer();
+        }
+    } restore;
+
+    // The same ramp on both channels, one heard only on the left, the other only on the
+    // right: the two sides are equal frame for frame exactly while the voices are in step.
+    const qint64 period = qint64(4) * 48000;
+    Signal ramp = SoundTestKit::ramp(period, period, 48000);
+    const QString file = wav("ramp.wav", ramp);
+    engine->InitChannels(2, file);
+    engine->LoadFile(0, file, 100, 0);
+    engine->LoadFile(1, file, 100, 100);
+    engine->SetChannelPan(1, 100);
+    engine->PlayChannel(0, 1);
+    engine->PlayChannel(1, 1);
+    QTest::qWait(400);
+
+    QFile pidFile(QStringLiteral(SORVANTO_PULSE_DIR "/pid"));
+    ASSERT_TRUE(pidFile.open(QIODevice::ReadOnly));
+    const pid_t pid = pid_t(pidFile.readAll().trimmed().toLong());
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(pid, SIGKILL), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !engine->deviceOpen(); }, 3000))
+        << "the loss was not noticed";
+    QTest::qWait(600); // a few probes find nothing
+
+    ASSERT_TRUE(restartServer());
+    // From here on, only the event loop turns: no engine call.
+    const Signal rec = record(1500, [] {});
+    EXPECT_TRUE(engine->deviceOpen()) << "the engine did not find the server again";
+    const qint64 on = SoundTestKit::onsetFrame(rec, 0, 0.01f);
+    ASSERT_GE(on, 0) << "no sound came back";
+    qint64 compared = 0;
+    float worst = 0;
+    for (qint64 i = on; i < rec.frames(); ++i) {
+        if (rec.at(i, 0) == 0.0f && rec.at(i, 1) == 0.0f)
+            continue; // a dropout of the busy machine silences both sides alike
+        worst = std::max(worst, std::fabs(rec.at(i, 0) - rec.at(i, 1)));
+        ++compared;
+    }
+    EXPECT_GT(compared, 24000) << "less than half a second sounded";
+    EXPECT_LT(worst, 1e-4f) << "the two channels came back out of step";
+    EXPECT_TRUE(engine->status(0).playing);
+    EXPECT_TRUE(engine->status(1).playing);
+    engine->StopChannel(0);
+    engine->StopChannel(1);
+}
+
+TEST_F(PulseEngineTest, AKnobDragDuringPlaybackNeverTakesTheMainLoopLock)
+{
+    DX7Sound::PulseDevice* pulse = nullptr;
+    DX7Sound::Engine own([&] {
+        auto d = std::make_unique<DX7Sound::PulseDevice>();
+        pulse = d.get();
+        return std::unique_ptr<DX7Sound::AudioDevice>(std::move(d));
+    });
+    ASSERT_TRUE(own.InitDirectSound());
+    ASSERT_TRUE(pulse);
+    const QString tone = wav("tone.wav", SoundTestKit::sine(1000, 2.0, 48000, 2, 0.5));
+    own.InitChannels(0, tone);
+    own.PlayChannel(0, 1);
+    QTest::qWait(300);
+    ASSERT_FALSE(pulse->corked());
+    const int locked = pulse->lockedWakes();
+    // A drag: a level per turn of the event loop, as the knob sends them.
+    const Signal rec = record(200, [&] {
+        for (int i = 0; i < 200; ++i) {
+            own.SetChannelVolume(0, quint8(100 - i % 40));
+            QCoreApplication::processEvents();
+        }
+    });
+    EXPECT_EQ(pulse->lockedWakes(), locked) << "a publish took the main loop's lock";
+    EXPECT_GE(SoundTestKit::onsetFrame(rec, 0, 0.01f), 0) << "the drag silenced the channel";
+    // A corked stream is the one case that takes it: to uncork.
+    own.StopChannel(0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pulse->corked(); }, 6000));
+    own.PlayChannel(0, 1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(pulse->lockedWakes(), locked + 1);
+    EXPECT_FALSE(pulse->corked());
+    own.StopChannel(0);
 }
 
 TEST(SoundWithoutServer, StartUpComesUpAndEverythingIsSilentAndQuiet)

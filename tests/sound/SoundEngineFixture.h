@@ -3,6 +3,7 @@
 // An engine on an offline device that the test pulls frames from, and WAV files in a temporary
 // directory.
 
+#include "DecodeHold.h"
 #include "sound/AudioDevice.h"
 #include "sound/DX7Sound.h"
 #include "support/SoundTestKit.h"
@@ -18,12 +19,14 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        engine = std::make_unique<DX7Sound::Engine>([this] {
-            auto d = std::make_unique<DX7Sound::OfflineDevice>(rate);
-            device = d.get();
-            ++devicesMade;
-            return std::unique_ptr<DX7Sound::AudioDevice>(std::move(d));
-        });
+        engine = std::make_unique<DX7Sound::Engine>(
+            [this] {
+                auto d = std::make_unique<DX7Sound::OfflineDevice>(rate);
+                device = d.get();
+                ++devicesMade;
+                return std::unique_ptr<DX7Sound::AudioDevice>(std::move(d));
+            },
+            &gate);
         ASSERT_TRUE(engine->InitDirectSound());
     }
 
@@ -60,6 +63,7 @@ protected:
     }
 
     QTemporaryDir dir;
+    DecodeHold gate; // decoding runs free unless a test holds it
     DX7Sound::OfflineDevice* device = nullptr;
     int devicesMade = 0;
     std::unique_ptr<DX7Sound::Engine> engine;
