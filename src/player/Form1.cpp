@@ -99,7 +99,7 @@ Form1::Form1(Commands::ProgramValues& values, DX7Sound::Engine& engine, QWidget*
     PlayerModel& model = *m_model;
     m_keys = std::make_unique<PlayerKeys>(
         keyed, [&model](int c) { return model.playing(c); }, [&model] { model.followDirectory(); },
-        [&model](int c) { model.setCurrentListIndex(static_cast<qint16>(c)); });
+        [&model](int c) { model.aimPopup(c); });
 }
 
 Form1::~Form1()

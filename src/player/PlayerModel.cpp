@@ -351,6 +351,16 @@ Commands::IoResult PlayerModel::shutDown()
 
 // --- Gestures ------------------------------------------------------------------------------
 
+void PlayerModel::aimPopup(int index)
+{
+    if (index < 0 || index > 2)
+        return;
+    CurrentListIndex = static_cast<qint16>(index);
+    m_popupTarget.list = CurrentListIndex;
+    for (int l = 0; l < 3; ++l)
+        m_popupTarget.selected[static_cast<std::size_t>(l)] = m_view.selectedEntry(l);
+}
+
 void PlayerModel::pressList(int index, Qt::MouseButton button)
 {
     if (index < 0 || index > 2)
@@ -358,9 +368,7 @@ void PlayerModel::pressList(int index, Qt::MouseButton button)
     CurrentListIndex = static_cast<qint16>(index);
 
     if (button == Qt::RightButton) {
-        m_popupTarget.list = CurrentListIndex;
-        for (int l = 0; l < 3; ++l)
-            m_popupTarget.selected[static_cast<std::size_t>(l)] = m_view.selectedEntry(l);
+        aimPopup(index);
         m_view.showPopup();
         return;
     }

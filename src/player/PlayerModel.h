@@ -86,6 +86,9 @@ public:
     void pressList(int index, Qt::MouseButton button);
     // What the popup's commands act on: the list and the selections when it was opened last.
     const PopupTarget& popupTarget() const { return m_popupTarget; }
+    // Points the popup's commands at list `index` and its present selections, as opening the
+    // popup there does, without opening it (a popup item run from the keyboard).
+    void aimPopup(int index);
     // A Level knob turned to `value`: the channel follows unless the Mute button is down.
     void turnLevel(int column, qint16 value);
     // A Pan knob turned to `value`: the channel follows.
