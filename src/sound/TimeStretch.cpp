@@ -89,20 +89,37 @@ int TimeStretch::latencyFrames() const noexcept
 
 void TimeStretch::prepare(const LoopSource* source, TempoKey setting)
 {
+    reset(source, setting, 0);
+    m_stretching = source && !m_setting.original();
+    if (m_stretching)
+        startStretcher(0, true);
+}
+
+void TimeStretch::prepareTakeover(
+    const LoopSource* source, TempoKey setting, std::int64_t sourceFrame)
+{
+    reset(source, setting, sourceFrame);
+    m_stretching = source && !m_setting.original();
+    if (m_stretching) {
+        startStretcher(m_directPos, false);
+        m_fadeIn = true;
+        m_fadeLeft = m_fadeFrames;
+    }
+}
+
+void TimeStretch::reset(const LoopSource* source, TempoKey setting, std::int64_t sourceFrame)
+{
     m_source = source;
     m_loopIn = source ? std::max<std::int64_t>(1, source->frames()) : 1;
     m_setting = setting.clamped();
     m_position = 0;
-    m_phase = 0;
-    m_directPos = 0;
-    m_feedPos = 0;
+    m_directPos = (sourceFrame % m_loopIn + m_loopIn) % m_loopIn;
+    m_feedPos = m_directPos;
     m_fadeLeft = 0;
     m_pending = false;
     m_loopOut
         = m_setting.original() ? m_loopIn : scaledLoopFrames(m_loopIn, m_setting.tempoPercent);
-    m_stretching = source && !m_setting.original();
-    if (m_stretching)
-        startStretcher(0, true);
+    m_phase = m_directPos * m_loopOut / m_loopIn;
 }
 
 void TimeStretch::schedule(TempoKey setting, std::int64_t atFrame) noexcept

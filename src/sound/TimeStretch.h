@@ -66,7 +66,9 @@ public:
 // A change of tempo or key takes effect at a chosen output frame: into and out of the original
 // tempo the stage cross-fades over fadeFrames() between the source and the stretcher, starting
 // the stretcher at the content position of the phase; between two processed settings the
-// stretcher glides to the new ratio without a gap.
+// stretcher glides to the new ratio without a gap. Leaving the original tempo by schedule()
+// primes the stretcher in the pulling thread; prepareTakeover() does that work beforehand, in a
+// second stage that replaces the first on the frame of the change.
 //
 // Memory: everything is allocated by the constructor and prepare(); pull() and schedule() do
 // not allocate, lock or call the system. Rubber Band's real-time mode processes in place in
@@ -96,6 +98,13 @@ public:
     // stretcher its start pad and discards its start delay, so the work happens here, not in
     // the first pull. Any one thread at a time, before pulls or in the pulling thread.
     void prepare(const LoopSource* source, TempoKey setting);
+    // Prepares the stage to take over a voice that plays `source` untouched, at its frame
+    // `sourceFrame`: the next pulled frame is that frame, and the stage cross-fades from the
+    // untouched copy into `setting` over fadeFrames(), with the stretcher already primed on the
+    // frames before it. This is how a voice leaves the original tempo without priming in the
+    // pulling thread (a few milliseconds of work per stage); phase() starts at the content
+    // position of `sourceFrame`. Threads as for prepare().
+    void prepareTakeover(const LoopSource* source, TempoKey setting, std::int64_t sourceFrame);
 
     // Schedules `setting` to take effect at output frame `atFrame` (counted from prepare(),
     // see position()); an earlier frame than the next one pulled means the next one. A later
@@ -122,6 +131,7 @@ public:
     int latencyFrames() const noexcept;
 
 private:
+    void reset(const LoopSource* source, TempoKey setting, std::int64_t sourceFrame);
     void apply(TempoKey setting) noexcept;
     void startStretcher(std::int64_t sourceFrame, bool silenceBefore) noexcept;
     void feed(int frames) noexcept;

@@ -396,6 +396,43 @@ TEST(TimeStretch, NoClickAtTheSeamOrAtATempoChange)
     }
 }
 
+TEST(TimeStretch, TakeoverContinuesTheUntouchedCopyWithoutAStep)
+{
+    constexpr std::int64_t n = 48000;
+    std::vector<float> samples(static_cast<size_t>(n));
+    for (std::int64_t i = 0; i < n; ++i)
+        samples[size_t(i)]
+            = float(0.5 * std::sin(2.0 * std::numbers::pi * 300.0 * double(i) / kRate));
+    const VectorSource source(1, samples);
+    // A voice played untouched up to frame 30000 of its loop; a second stage, prepared
+    // beforehand, takes over there at 80 % and +2.
+    TimeStretch before(kRate, 1, kPeriod);
+    before.prepare(&source, {});
+    auto out = render(before, 1, 30'000);
+    TimeStretch after(kRate, 1, kPeriod);
+    after.prepareTakeover(&source, { 80, 2 }, 30'000);
+    EXPECT_EQ(after.loopFrames(), 60'000);
+    EXPECT_EQ(after.phase(), 37'500); // the same content position in the longer loop
+    const auto rest = render(after, 1, 20'000);
+    out.insert(out.end(), rest.begin(), rest.end());
+    // Transposed up, the tone itself steps further from sample to sample: the reference is the
+    // larger of the two sides.
+    const float reference
+        = std::max(largestStep(out, 1, 1, 29'000), largestStep(out, 1, 35'000, 50'000));
+    EXPECT_LE(largestStep(out, 1, 29'000, 31'000), reference * 1.1f);
+    // Nor a dip: the stretcher was primed on the frames before, so it is at full level as soon
+    // as it fades in (the tone's RMS is 0.35).
+    for (std::int64_t at = 30'000; at < 33'000; at += 48) {
+        double energy = 0.0;
+        for (std::int64_t i = at; i < at + 480; ++i)
+            energy += double(out[size_t(i)]) * double(out[size_t(i)]);
+        EXPECT_GT(std::sqrt(energy / 480.0), 0.3) << "frame " << at;
+    }
+    // And it took over at the frame it was given: the first frame is mostly the source's.
+    EXPECT_NEAR(rest[0], samples[30'000], 0.01f);
+    EXPECT_EQ(after.phase(), 57'500);
+}
+
 TEST(TimeStretch, WithoutASourceItIsSilent)
 {
     TimeStretch stage(kRate, 2, kPeriod);
