@@ -96,14 +96,14 @@ void TimeStretch::prepare(const LoopSource* source, TempoKey setting)
 }
 
 void TimeStretch::prepareTakeover(
-    const LoopSource* source, TempoKey setting, std::int64_t sourceFrame)
+    const LoopSource* source, TempoKey setting, std::int64_t sourceFrame, bool fadeFromSource)
 {
     reset(source, setting, sourceFrame);
     m_stretching = source && !m_setting.original();
     if (m_stretching) {
         startStretcher(m_directPos, false);
         m_fadeIn = true;
-        m_fadeLeft = m_fadeFrames;
+        m_fadeLeft = fadeFromSource ? m_fadeFrames : 0;
     }
 }
 

@@ -67,12 +67,15 @@ public:
 // tempo the stage cross-fades over fadeFrames() between the source and the stretcher, starting
 // the stretcher at the content position of the phase; between two processed settings the
 // stretcher glides to the new ratio without a gap. Leaving the original tempo by schedule()
-// primes the stretcher in the pulling thread; prepareTakeover() does that work beforehand, in a
-// second stage that replaces the first on the frame of the change.
+// primes the stretcher in the pulling thread, and a key change there can make Rubber Band's
+// resampler allocate a new filter; prepareTakeover() does either beforehand, in a second stage
+// that replaces the first on the frame of the change. Tempo changes between processed settings
+// by schedule() neither allocate nor prime.
 //
-// Memory: everything is allocated by the constructor and prepare(); pull() and schedule() do
-// not allocate, lock or call the system. Rubber Band's real-time mode processes in place in
-// buffers sized at construction (with the block size passed to setMaxProcessSize).
+// Memory: everything is allocated by the constructor and prepare(); pull() itself does not
+// allocate, lock or call the system, and Rubber Band's real-time mode processes in buffers sized
+// at construction (with the block size passed to setMaxProcessSize), except for the resampler
+// filter that a key change may rebuild (see above).
 class TimeStretch
 {
 public:
@@ -98,13 +101,17 @@ public:
     // stretcher its start pad and discards its start delay, so the work happens here, not in
     // the first pull. Any one thread at a time, before pulls or in the pulling thread.
     void prepare(const LoopSource* source, TempoKey setting);
-    // Prepares the stage to take over a voice that plays `source` untouched, at its frame
-    // `sourceFrame`: the next pulled frame is that frame, and the stage cross-fades from the
-    // untouched copy into `setting` over fadeFrames(), with the stretcher already primed on the
-    // frames before it. This is how a voice leaves the original tempo without priming in the
-    // pulling thread (a few milliseconds of work per stage); phase() starts at the content
-    // position of `sourceFrame`. Threads as for prepare().
-    void prepareTakeover(const LoopSource* source, TempoKey setting, std::int64_t sourceFrame);
+    // Prepares the stage to take over a voice that plays `source` at its frame `sourceFrame`
+    // (see contentFrame()): the next pulled frame is that frame at `setting`, with the
+    // stretcher already primed on the frames before it; phase() starts at that content
+    // position. With `fadeFromSource` the stage cross-fades from the untouched copy into the
+    // setting over fadeFrames() (a voice leaving the original tempo); without it the caller
+    // cross-fades from the stage it replaces. This is how a voice leaves the original tempo or
+    // changes key without priming in the pulling thread (a few milliseconds of work per
+    // stage) and without Rubber Band's resampler building a new filter there (it allocates on
+    // some key changes). Threads as for prepare().
+    void prepareTakeover(const LoopSource* source, TempoKey setting, std::int64_t sourceFrame,
+        bool fadeFromSource = true);
 
     // Schedules `setting` to take effect at output frame `atFrame` (counted from prepare(),
     // see position()); an earlier frame than the next one pulled means the next one. A later
@@ -120,6 +127,9 @@ public:
     // The output-domain loop phase: output frames since the loop's last wrap, in [0, loopFrames()).
     // Pulling thread.
     std::int64_t phase() const noexcept { return m_phase; }
+    // The source frame whose sound the next pulled frame carries: the phase mapped back into
+    // the source loop (within the stretcher's placement of a few milliseconds). Pulling thread.
+    std::int64_t contentFrame() const noexcept { return m_phase * m_loopIn / m_loopOut; }
     // The output-domain loop length at the setting in force. Pulling thread.
     std::int64_t loopFrames() const noexcept { return m_loopOut; }
     // The setting in force for the next pulled frame. Pulling thread.

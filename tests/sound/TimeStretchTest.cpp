@@ -433,6 +433,27 @@ TEST(TimeStretch, TakeoverContinuesTheUntouchedCopyWithoutAStep)
     EXPECT_EQ(after.phase(), 57'500);
 }
 
+TEST(TimeStretch, KeyChangeByAPreparedStageKeepsThePhaseAndReachesTheNewKey)
+{
+    constexpr std::int64_t n = 48000;
+    std::vector<float> samples(static_cast<size_t>(n));
+    for (std::int64_t i = 0; i < n; ++i)
+        samples[size_t(i)]
+            = float(0.5 * std::sin(2.0 * std::numbers::pi * 440.0 * double(i) / kRate));
+    const VectorSource source(1, samples);
+    TimeStretch old(kRate, 1, kPeriod);
+    old.prepare(&source, { 80, 2 });
+    render(old, 1, 70'001);
+    // +2 to +5 at 80 %: the new stage starts where the old one's content is, in the same loop.
+    TimeStretch next(kRate, 1, kPeriod);
+    next.prepareTakeover(&source, { 80, 5 }, old.contentFrame(), false);
+    EXPECT_EQ(next.loopFrames(), old.loopFrames());
+    EXPECT_LE(std::abs(next.phase() - old.phase()), 1);
+    EXPECT_EQ(next.setting(), (TempoKey { 80, 5 }));
+    const auto out = render(next, 1, 70'000);
+    EXPECT_NEAR(cents(peakFrequency(out, 1, 2000), 440.0 * std::pow(2.0, 5.0 / 12.0)), 0.0, 2.0);
+}
+
 TEST(TimeStretch, WithoutASourceItIsSilent)
 {
     TimeStretch stage(kRate, 2, kPeriod);
