@@ -83,7 +83,7 @@ void BM_TempoStage_OneSecondStereo(benchmark::State& state)
 {
     TimeStretch stage(kRate, 2, kPeriod, engineArg(state));
     stage.prepare(&chord(), { 80, 2 });
-    std::vector<float> out(2 * kPeriod);
+    std::vector<float> out(size_t(2) * kPeriod);
     // Per period, the thread's own CPU time: on a loaded machine the wall clock would count
     // the time other processes ran.
     std::vector<double> periods;
@@ -112,7 +112,7 @@ void BM_TempoStage_OneSecondStereoOriginal(benchmark::State& state)
 {
     TimeStretch stage(kRate, 2, kPeriod);
     stage.prepare(&chord(), {});
-    std::vector<float> out(2 * kPeriod);
+    std::vector<float> out(size_t(2) * kPeriod);
     for (auto _ : state) {
         for (int at = 0; at < kRate; at += kPeriod)
             stage.pull(out.data(), kPeriod);

@@ -159,6 +159,7 @@ float largestStep(const std::vector<float>& out, int channels, std::int64_t from
 std::vector<std::int64_t> wraps(std::int64_t loop, int count)
 {
     std::vector<std::int64_t> at;
+    at.reserve(size_t(count));
     for (int k = 0; k < count; ++k)
         at.push_back(k * loop);
     return at;
@@ -189,7 +190,7 @@ TEST(TimeStretch, OriginalTempoAndKeyIsTheSourceSampleForSample)
 {
     std::mt19937 random(7);
     std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
-    std::vector<float> samples(2 * 1001);
+    std::vector<float> samples(size_t(2) * 1001);
     for (float& s : samples)
         s = noise(random);
     const VectorSource source(2, samples);
@@ -458,7 +459,7 @@ TEST(TimeStretch, WithoutASourceItIsSilent)
 {
     TimeStretch stage(kRate, 2, kPeriod);
     stage.prepare(nullptr, { 80, 3 });
-    std::vector<float> out(2 * 300, 1.0f);
+    std::vector<float> out(size_t(2) * 300, 1.0f);
     stage.pull(out.data(), 300);
     EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](float v) { return v == 0.0f; }));
 }
