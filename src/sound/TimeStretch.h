@@ -114,12 +114,13 @@ public:
         bool fadeFromSource = true);
 
     // Schedules `setting` to take effect at output frame `atFrame` (counted from prepare(),
-    // see position()); an earlier frame than the next one pulled means the next one. A later
+    // see position()); an earlier frame than the next one pulled means the next one. A
     // schedule() replaces one not yet reached. Pulling thread.
     void schedule(TempoKey setting, std::int64_t atFrame) noexcept;
 
     // Writes exactly `frames` interleaved output frames to `out`, overwriting it.
-    // Without a source, writes silence. Pulling thread; never allocates or locks.
+    // Without a source, writes silence. Pulling thread. The stage's own code never allocates or
+    // locks here; Rubber Band may on a key change (see above).
     void pull(float* out, int frames) noexcept;
 
     // Output frames pulled since prepare(). Pulling thread.
@@ -137,7 +138,7 @@ public:
     // Length of the cross-fade into and out of the original tempo and key, in frames. Any thread.
     int fadeFrames() const noexcept { return m_fadeFrames; }
     // Output frames the stretcher holds back: how long a processed change takes to be heard,
-    // beyond the block it lands in. Any thread after construction.
+    // beyond the block it lands in. Pulling thread (or any, while none pulls).
     int latencyFrames() const noexcept;
 
 private:
