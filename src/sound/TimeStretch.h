@@ -131,10 +131,15 @@ public:
     // The source frame whose sound the next pulled frame carries: the phase mapped back into
     // the source loop (within the stretcher's placement of a few milliseconds). Pulling thread.
     std::int64_t contentFrame() const noexcept { return m_phase * m_loopIn / m_loopOut; }
+    // Source frames per pass of the loop (N). Pulling thread.
+    std::int64_t sourceFrames() const noexcept { return m_loopIn; }
     // The output-domain loop length at the setting in force. Pulling thread.
     std::int64_t loopFrames() const noexcept { return m_loopOut; }
     // The setting in force for the next pulled frame. Pulling thread.
     TempoKey setting() const noexcept { return m_setting; }
+    // Whether the stretcher still makes (or fades) the output; false once the stage is a plain
+    // copy again after a change to the original tempo and key. Pulling thread.
+    bool processing() const noexcept { return m_stretching; }
     // Length of the cross-fade into and out of the original tempo and key, in frames. Any thread.
     int fadeFrames() const noexcept { return m_fadeFrames; }
     // Output frames the stretcher holds back: how long a processed change takes to be heard,

@@ -132,6 +132,10 @@ public:
     void dispose(SoundBuffer* buffer);
     // Jobs queued or running (decodings and frees). Any thread.
     int pendingJobs() const;
+    // GUI thread: runs `task` on the loader thread ahead of every queued decoding and free
+    // (after the step that runs now). Tasks run in the order given, also when the loader is
+    // being destroyed. Never waits.
+    void runFirst(std::function<void()> task);
 
 private:
     friend std::unique_ptr<SoundBuffer> loadWav(const QString&, int, Loader&, LoadRefusal*);
