@@ -17,6 +17,7 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QFile>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -83,6 +84,7 @@ Form1::Form1(Commands::ProgramValues& values, DX7Sound::Engine& engine, QWidget*
     keyed.menuBar = menuBar();
     keyed.options = mnuOptions;
     keyed.save = mnuSave;
+    keyed.tempo = mnuTempoItems;
     for (std::size_t c = 0; c < 3; ++c) {
         keyed.lists[c] = lstPhrase[c];
         keyed.level[c] = m_levelKnob[c];
@@ -93,7 +95,9 @@ Form1::Form1(Commands::ProgramValues& values, DX7Sound::Engine& engine, QWidget*
     keyed.sync = m_sync;
     PlayerModel& model = *m_model;
     m_keys = std::make_unique<PlayerKeys>(
-        keyed, [&model](int c) { return model.playing(c); }, [&model] { model.followDirectory(); });
+        keyed, [&model](int c) { return model.playing(c); }, [&model] { model.followDirectory(); },
+        [this] { return tempoKeyText(); });
+    showTempoKey(model.tempo(), model.semitones());
 }
 
 Form1::~Form1() = default;
@@ -205,6 +209,28 @@ void Form1::buildMenus()
 
     mnuSave = menuBar()->addAction(QStringLiteral("Save Settings"));
 
+    mnuTempo = menuBar()->addMenu(QStringLiteral("Tempo"));
+    mnuTempo->setObjectName(QStringLiteral("mnuTempo"));
+    const std::array<std::pair<const char*, const char*>, 7> tempoItems { {
+        { "Faster", "mnuFaster" },
+        { "Slower", "mnuSlower" },
+        { "Faster by 1 %", "mnuFaster1" },
+        { "Slower by 1 %", "mnuSlower1" },
+        { "Key up", "mnuKeyUp" },
+        { "Key down", "mnuKeyDown" },
+        { "Original tempo and key", "mnuOriginalTempo" },
+    } };
+    for (std::size_t i = 0; i < tempoItems.size(); ++i) {
+        if (i == 4 || i == 6)
+            mnuTempo->addSeparator();
+        QAction* item = mnuTempo->addAction(QString::fromUtf8(tempoItems[i].first));
+        item->setObjectName(QLatin1String(tempoItems[i].second));
+        // Shown beside the item; the window-wide key map acts on the keys themselves.
+        item->setShortcut(QKeySequence(Keys::tempoKeyName(static_cast<TempoStep>(i))));
+        item->setShortcutContext(Qt::WidgetShortcut);
+        mnuTempoItems[i] = item;
+    }
+
     mnuPop = new QMenu(QStringLiteral("PopupMenu"), this);
     mnuRename = mnuPop->addAction(QStringLiteral("Rename Phrase"));
     mnuRenameSet = mnuPop->addAction(QStringLiteral("Rename Phrase Set"));
@@ -267,6 +293,10 @@ void Form1::connectControls()
     checkItem(mnuAutoPlay, &PlayerModel::setAutoPlay);
     checkItem(mnuEnding, &PlayerModel::setShowEnding);
     connect(mnuSave, &QAction::triggered, this, &Form1::mnuSave_Click);
+    for (std::size_t i = 0; i < mnuTempoItems.size(); ++i) {
+        connect(mnuTempoItems[i], &QAction::triggered, this,
+            [this, i] { mnuTempo_Click(static_cast<TempoStep>(i)); });
+    }
     connect(mnuSettings, &QAction::triggered, this, [this] { m_settings->mnuSettings_Click(); });
     connect(mnuRename, &QAction::triggered, this, [this] { m_library->mnuRename_Click(); });
     connect(mnuRenameSet, &QAction::triggered, this, [this] { m_library->mnuRenameSet_Click(); });
@@ -297,6 +327,43 @@ void Form1::applyOptionChecks()
     mnuEnding->setChecked(m_values.ShowEnding == 1);
     mnuAutoPlay->setChecked(m_values.AutoPlay == 1);
     mnuSync->setChecked(m_values.PhraseSync == 1);
+}
+
+void Form1::mnuTempo_Click(TempoStep step)
+{
+    static constexpr std::array<int, 4> kTempoSteps { 5, -5, 1, -1 };
+    if (step == TempoStep::KeyUp || step == TempoStep::KeyDown)
+        m_model->stepKey(step == TempoStep::KeyUp ? 1 : -1);
+    else if (step == TempoStep::Original)
+        m_model->originalTempoKey();
+    else
+        m_model->stepTempo(kTempoSteps.at(static_cast<std::size_t>(step)));
+}
+
+namespace {
+
+QString signedSemitones(int semitones)
+{
+    return semitones > 0 ? QStringLiteral("+") + QString::number(semitones)
+                         : QString::number(semitones);
+}
+
+} // namespace
+
+QString Form1::tempoKeyText() const
+{
+    return QStringLiteral("tempo %1%, key %2")
+        .arg(m_model->tempo())
+        .arg(signedSemitones(m_model->semitones()));
+}
+
+void Form1::showTempoKey(int tempo, int semitones)
+{
+    const bool original = tempo == 100 && semitones == 0;
+    mnuTempo->setTitle(original
+            ? QStringLiteral("Tempo")
+            : QStringLiteral("Tempo %1% / %2").arg(tempo).arg(signedSemitones(semitones)));
+    m_sync->setAccessibleDescription(tempoKeyText());
 }
 
 void Form1::mnuSave_Click()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "player/PlayerView.h"
+#include "ui/KeyMap.h"
 
 #include <QMainWindow>
 #include <array>
@@ -66,6 +67,7 @@ private:
     void connectControls();
     void Form_Load();
     void mnuSave_Click();
+    void mnuTempo_Click(TempoStep step);
 
     // PlayerView
     QString selectedEntry(int list) const override;
@@ -87,6 +89,8 @@ private:
     void setSyncLamp(bool lit) override;
     void showNotice(const QString& text) override;
     void showPopup() override;
+    void showTempoKey(int tempo, int semitones) override;
+    QString tempoKeyText() const;
 
     Commands::ProgramValues& m_values;
     bool m_unloaded = false;
@@ -110,6 +114,10 @@ private:
     QAction* mnuAutoPlay = nullptr;
     QAction* mnuEnding = nullptr;
     QAction* mnuSave = nullptr;
+    // The Tempo menu: its title tells a tempo or key other than the recorded one; the items
+    // are in TempoStep order.
+    QMenu* mnuTempo = nullptr;
+    std::array<QAction*, 7> mnuTempoItems {};
     QMenu* mnuPop = nullptr;
     QAction* mnuRename = nullptr;
     QAction* mnuRenameSet = nullptr;

@@ -27,11 +27,12 @@ void pressIfEnabled(StripButton* button)
 
 } // namespace
 
-PlayerKeys::PlayerKeys(
-    const PlayerControls& controls, std::function<bool(int)> playing, std::function<void()> follow)
+PlayerKeys::PlayerKeys(const PlayerControls& controls, std::function<bool(int)> playing,
+    std::function<void()> follow, std::function<QString()> tempoText)
     : m_controls(controls)
     , m_playing(std::move(playing))
     , m_follow(std::move(follow))
+    , m_tempoText(std::move(tempoText))
     , m_keys(controls.window, *this)
     , m_frame(kFrameColour)
 {
@@ -113,11 +114,13 @@ void PlayerKeys::addToolTips()
                 Keys::keyName(Keys::Gesture::Play, column));
         });
     }
-    m_tips.add(k.sync, [playing] {
+    m_tips.add(k.sync, [playing, tempoText = m_tempoText] {
         const bool any = playing(0) || playing(1) || playing(2);
-        return ToolTips::compose(QStringLiteral("Sync all: start / stop"),
-            any ? QStringLiteral("playing") : QStringLiteral("stopped"),
-            Keys::keyName(Keys::Gesture::Sync));
+        QString value = any ? QStringLiteral("playing") : QStringLiteral("stopped");
+        if (tempoText)
+            value += QStringLiteral(", ") + tempoText();
+        return ToolTips::compose(
+            QStringLiteral("Sync all: start / stop"), value, Keys::keyName(Keys::Gesture::Sync));
     });
 }
 
@@ -156,4 +159,10 @@ void PlayerKeys::openMenus()
 void PlayerKeys::saveSettings()
 {
     m_controls.save->trigger();
+}
+
+void PlayerKeys::stepTempo(TempoStep step)
+{
+    if (QAction* item = m_controls.tempo.at(static_cast<std::size_t>(step)))
+        item->trigger();
 }

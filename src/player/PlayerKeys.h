@@ -22,6 +22,7 @@ struct PlayerControls
     QMenuBar* menuBar = nullptr;
     QMenu* options = nullptr; // the menu that Alt+O and F10 open
     QAction* save = nullptr; // Save Settings
+    std::array<QAction*, 7> tempo {}; // the Tempo menu's items, in TempoStep order
     std::array<PhraseList*, 3> lists {};
     std::array<animKnob*, 3> level {};
     std::array<animKnob*, 3> pan {};
@@ -39,9 +40,10 @@ class PlayerKeys : public QObject, public KeyIntents
     Q_OBJECT
 public:
     // `playing(c)`: whether column c is flagged as playing; `follow`: the quiet update of the
-    // lists. Both are called on the GUI thread while the window lives.
+    // lists; `tempoText`: the tempo and key of what plays, for the sync panel's tooltip. All are
+    // called on the GUI thread while the window lives.
     PlayerKeys(const PlayerControls& controls, std::function<bool(int)> playing,
-        std::function<void()> follow);
+        std::function<void()> follow, std::function<QString()> tempoText = {});
 
     // KeyIntents
     void pressSync() override;
@@ -51,6 +53,7 @@ public:
     void refreshLists() override;
     void openMenus() override;
     void saveSettings() override;
+    void stepTempo(TempoStep step) override;
 
     // The tooltip value texts: a level in decibels of the channel volume ("-12.0 dB"), a pan
     // as L, C or R and its distance from the centre ("L5", "C", "R15").
@@ -64,6 +67,7 @@ private:
     PlayerControls m_controls;
     std::function<bool(int)> m_playing;
     std::function<void()> m_follow;
+    std::function<QString()> m_tempoText;
     KeyMap m_keys;
     FocusFrame m_frame;
     ToolTips m_tips;

@@ -8,6 +8,9 @@
 class QKeyEvent;
 class QWidget;
 
+// The items of the Tempo menu, which keys stand for too.
+enum class TempoStep { Faster, Slower, FasterBy1, SlowerBy1, KeyUp, KeyDown, Original };
+
 // The player's gestures that a key stands for; each one does what the matching mouse gesture
 // does, through the same handler. Implemented by the main window; GUI thread only. Columns are
 // 0, 1, 2.
@@ -30,17 +33,20 @@ public:
     virtual void openMenus() = 0;
     // The menu bar's Save Settings command.
     virtual void saveSettings() = 0;
+    // An item of the Tempo menu.
+    virtual void stepTempo(TempoStep step) = 0;
 };
 
 namespace Keys {
 
 // What a key press stands for, whatever widget it is typed into.
-enum class Gesture { None, Sync, Play, Mute, ListRow, Refresh, Menus, Save };
+enum class Gesture { None, Sync, Play, Mute, ListRow, Refresh, Menus, Save, Tempo };
 
 struct Command
 {
     Gesture gesture = Gesture::None;
     int column = -1; // Play and Mute: 0..2
+    TempoStep step = TempoStep::Original; // Tempo
     bool operator==(const Command&) const = default;
 };
 
@@ -58,11 +64,14 @@ bool platformHasXkbScanCodes();
 
 // The key names as the tooltips and the help show them.
 QString keyName(Gesture gesture, int column = -1);
+// The key of a Tempo menu item, as its shortcut text shows it.
+QString tempoKeyName(TempoStep step);
 
 } // namespace Keys
 
 // The window-wide keys of the main window: turns Space, 1..3, Shift+1..3, Enter in a phrase
-// list, F5, Ctrl+S, Alt+O and F10 into calls on the intents, whichever widget of the window has
+// list, F5, Ctrl+S, Alt+O, F10 and the tempo keys (Ctrl with the arrows and 0, in the main
+// window only) into calls on the intents, whichever widget of the window has
 // focus, before that widget sees the key (a list's own type-ahead search does not take the
 // digits). Space, the digits, F5 and Ctrl+S also work from the window's own modeless dialogs.
 // Leaves every key alone while a modal window is open, while the focus is in a box that takes
