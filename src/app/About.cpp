@@ -46,6 +46,11 @@ constexpr std::array kHelpSections {
         "F5           read the sound directory again, keeping the selections\n"
         "Alt+O, F10   open the Options menu\n"
         "Ctrl+S       Save Settings\n"
+        "In the active main window, the Tempo menu's items:\n"
+        "Ctrl+Up, Ctrl+Down               tempo 5 % faster, slower\n"
+        "Ctrl+Shift+Up, Ctrl+Shift+Down   tempo 1 % faster, slower\n"
+        "Ctrl+Right, Ctrl+Left            key one semitone up, down\n"
+        "Ctrl+0                           original tempo and key\n"
         "Tab reaches the knobs (Up, Down turn them) and the buttons (Enter presses).\n" },
 };
 
