@@ -11,6 +11,7 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -74,6 +75,10 @@ struct Engine::Impl
     bool opened = false; // a device was opened once: loads work from now on
     bool initTried = false; // InitDirectSound ran: later calls may open the device
     int rate = 0;
+    // Stages built ahead on the loader thread, by channel count (1, 2): building one is most of
+    // what a stage costs, so a start at another tempo takes one from here and only primes it.
+    // Touched by loader tasks only; declared before the loader, whose last tasks may use it.
+    std::array<std::vector<std::unique_ptr<VoiceStage>>, 2> spare;
     Loader loader; // outlives the mixer, which hands it the buffers to free
     Mixer mixer { 44100, &loader };
     std::unique_ptr<AudioDevice> device;
@@ -289,7 +294,8 @@ struct Engine::Impl
         }
         loader.runFirst([this, job] {
             try {
-                job->stage = std::make_unique<VoiceStage>(job->buffer, job->rate);
+                job->stage = takeSpare(job->buffer->channels(), job->rate);
+                job->stage->attach(job->buffer);
                 if (job->sourceFrame < 0)
                     job->stage->primeAtStart(job->setting);
                 else
@@ -304,6 +310,37 @@ struct Engine::Impl
             QMetaObject::invokeMethod(
                 &context, [this] { takePrimed(); }, Qt::QueuedConnection);
         });
+    }
+
+    // Loader thread: a built stage for `channels` channels at `rate`, from the spares when there
+    // is one; the spares are built up again afterwards.
+    std::unique_ptr<VoiceStage> takeSpare(int channels, int rate)
+    {
+        auto& pool = spare[size_t(channels - 1)];
+        std::unique_ptr<VoiceStage> stage;
+        if (!pool.empty() && pool.back()->rate() == rate) {
+            stage = std::move(pool.back());
+            pool.pop_back();
+        } else {
+            stage = std::make_unique<VoiceStage>(channels, rate);
+        }
+        loader.runLater([this, channels, rate] { buildSpare(channels, rate); });
+        return stage;
+    }
+
+    // Loader thread: builds one more spare stage, up to one per column.
+    void buildSpare(int channels, int rate)
+    {
+        auto& pool = spare[size_t(channels - 1)];
+        std::erase_if(pool, [rate](const auto& s) { return s->rate() != rate; });
+        if (pool.size() >= 3)
+            return;
+        try {
+            pool.push_back(std::make_unique<VoiceStage>(channels, rate));
+        } catch (const std::exception&) {
+            return; // no memory: stages are built when needed
+        }
+        loader.runLater([this, channels, rate] { buildSpare(channels, rate); });
     }
 
     void waitPrimes()
@@ -457,6 +494,11 @@ void Engine::InitChannels(qint16 highest, const QString& file)
     c.kind = MixerCommand::NewTable;
     c.table = newVoiceTable(count);
     d->queue(c);
+    if (d->opened) {
+        // Stereo stages for the three columns, built while nothing waits for them.
+        const int rate = d->mixer.rate();
+        d->loader.runLater([impl = d.get(), rate] { impl->buildSpare(2, rate); });
+    }
     for (int i = 0; i <= int(highest); ++i) {
         LoadBuffer(qint16(i), file);
         SetChannelVolume(qint16(i), 80);

@@ -4,9 +4,14 @@
 
 namespace DX7Sound {
 
-VoiceStage::VoiceStage(const SoundBuffer* buffer, int rate)
-    : m_stretch(rate, buffer->channels(), blockFrames)
-    , m_scratch(size_t(blockFrames) * size_t(buffer->channels()), 0.0f)
+VoiceStage::VoiceStage(int channels, int rate)
+    : m_channels(channels)
+    , m_rate(rate)
+    , m_stretch(rate, channels, blockFrames)
+    , m_scratch(size_t(blockFrames) * size_t(channels), 0.0f)
+{ }
+
+void VoiceStage::attach(const SoundBuffer* buffer)
 {
     m_source.buffer = buffer;
     m_source.length

@@ -9,22 +9,25 @@
 namespace DX7Sound {
 
 // The tempo and key stage of one voice: a TimeStretch that reads the voice's SoundBuffer, and the
-// scratch it renders a period into before the mixer applies the voice's gains. Built and primed
-// on the loader thread, handed to the audio thread in a batch, freed on the GUI thread. It does
-// not own the buffer, which must outlive it (the voice that holds both frees the stage first or
-// with it).
+// scratch it renders a period into before the mixer applies the voice's gains. Built ahead (its
+// construction is most of its cost), attached and primed on the loader thread, handed to the
+// audio thread in a batch, freed on the GUI thread. It does not own the buffer, which must
+// outlive it (the voice that holds both frees the stage first or with it).
 class VoiceStage
 {
 public:
     // Frames the stage renders per pull at most; longer periods are pulled in turns.
     static constexpr int blockFrames = 1024;
 
-    // A stage over `buffer` at `rate` frames per second. Allocates everything it will use.
-    // Loader thread (any thread but the audio thread).
-    VoiceStage(const SoundBuffer* buffer, int rate);
+    // A stage for `channels` channels at `rate` frames per second, not attached to a buffer
+    // yet. Allocates everything it will use. Loader thread (any thread but the audio thread).
+    VoiceStage(int channels, int rate);
     VoiceStage(const VoiceStage&) = delete;
     VoiceStage& operator=(const VoiceStage&) = delete;
 
+    // Makes `buffer` (of channels() channels) the stage's source: a loop of the length its
+    // header promises, or its true length once decoded. Loader thread, before priming.
+    void attach(const SoundBuffer* buffer);
     // Primes the stage to start the loop at its first frame at `setting`. Loader thread.
     void primeAtStart(TempoKey setting);
     // Primes the stage to take over a voice whose next frame is source frame `sourceFrame`,
@@ -35,7 +38,9 @@ public:
     // The buffer the stage reads. Any thread.
     const SoundBuffer* buffer() const { return m_source.buffer; }
     // Channels of the buffer, and of what pull() writes. Any thread.
-    int channels() const { return m_source.buffer->channels(); }
+    int channels() const { return m_channels; }
+    // Frames per second it was built for. Any thread.
+    int rate() const { return m_rate; }
     // The stretch itself. Audio thread once handed over.
     TimeStretch& stretch() { return m_stretch; }
     const TimeStretch& stretch() const { return m_stretch; }
@@ -56,6 +61,8 @@ private:
         void readFrames(std::int64_t first, int count, float* const* out) const override;
     };
 
+    int m_channels;
+    int m_rate;
     BufferSource m_source;
     TimeStretch m_stretch;
     std::vector<float> m_scratch;

@@ -476,6 +476,15 @@ void Loader::runFirst(std::function<void()> task)
     d->wake.notify_one();
 }
 
+void Loader::runLater(std::function<void()> task)
+{
+    std::lock_guard lock(d->mutex);
+    LoaderJob job;
+    job.task = std::move(task);
+    d->jobs.push_back(std::move(job));
+    d->wake.notify_one();
+}
+
 int Loader::pendingJobs() const
 {
     std::lock_guard lock(d->mutex);

@@ -136,6 +136,8 @@ public:
     // (after the step that runs now). Tasks run in the order given, also when the loader is
     // being destroyed. Never waits.
     void runFirst(std::function<void()> task);
+    // Any thread: runs `task` on the loader thread after every job queued so far.
+    void runLater(std::function<void()> task);
 
 private:
     friend std::unique_ptr<SoundBuffer> loadWav(const QString&, int, Loader&, LoadRefusal*);
