@@ -77,8 +77,9 @@ struct Engine::Impl
     int rate = 0;
     // Stages built ahead on the loader thread, by channel count (1, 2): building one is most of
     // what a stage costs, so a start at another tempo takes one from here and only primes it.
-    // Touched by loader tasks only; declared before the loader, whose last tasks may use it.
-    std::array<std::vector<std::unique_ptr<VoiceStage>>, 2> spare;
+    // Declared before the loader, whose last tasks may use it.
+    std::mutex spareMutex;
+    std::array<std::vector<std::unique_ptr<VoiceStage>>, 2> spare; // under spareMutex
     Loader loader; // outlives the mixer, which hands it the buffers to free
     Mixer mixer { 44100, &loader };
     std::unique_ptr<AudioDevice> device;
@@ -233,8 +234,12 @@ struct Engine::Impl
     void publish()
     {
         serviceDevice();
-        if (holds > 0)
-            return; // goes when its stages are primed
+        if (holds > 0) {
+            helpPrime();
+            takePrimed();
+            if (holds > 0)
+                return; // goes when its stages are primed
+        }
         if (pending && !pending->commands.empty()) {
             if (!mixer.publish(pending)) {
                 // The audio thread is behind; the batch stays whole and goes with the next try.
@@ -312,18 +317,21 @@ struct Engine::Impl
         });
     }
 
-    // Loader thread: a built stage for `channels` channels at `rate`, from the spares when there
-    // is one; the spares are built up again afterwards.
+    // Loader thread (or the GUI thread helping it): a built stage for `channels` channels at
+    // `rate`, from the spares when there is one; the spares are built up again afterwards.
     std::unique_ptr<VoiceStage> takeSpare(int channels, int rate)
     {
-        auto& pool = spare[size_t(channels - 1)];
         std::unique_ptr<VoiceStage> stage;
-        if (!pool.empty() && pool.back()->rate() == rate) {
-            stage = std::move(pool.back());
-            pool.pop_back();
-        } else {
-            stage = std::make_unique<VoiceStage>(channels, rate);
+        {
+            std::lock_guard lock(spareMutex);
+            auto& pool = spare[size_t(channels - 1)];
+            if (!pool.empty() && pool.back()->rate() == rate) {
+                stage = std::move(pool.back());
+                pool.pop_back();
+            }
         }
+        if (!stage)
+            stage = std::make_unique<VoiceStage>(channels, rate);
         loader.runLater([this, channels, rate] { buildSpare(channels, rate); });
         return stage;
     }
@@ -331,20 +339,37 @@ struct Engine::Impl
     // Loader thread: builds one more spare stage, up to one per column.
     void buildSpare(int channels, int rate)
     {
-        auto& pool = spare[size_t(channels - 1)];
-        std::erase_if(pool, [rate](const auto& s) { return s->rate() != rate; });
-        if (pool.size() >= 3)
-            return;
+        {
+            std::lock_guard lock(spareMutex);
+            auto& pool = spare[size_t(channels - 1)];
+            std::erase_if(pool, [rate](const auto& s) { return s->rate() != rate; });
+            if (pool.size() >= 3)
+                return;
+        }
+        std::unique_ptr<VoiceStage> stage;
         try {
-            pool.push_back(std::make_unique<VoiceStage>(channels, rate));
+            stage = std::make_unique<VoiceStage>(channels, rate);
         } catch (const std::exception&) {
             return; // no memory: stages are built when needed
+        }
+        {
+            std::lock_guard lock(spareMutex);
+            spare[size_t(channels - 1)].push_back(std::move(stage));
         }
         loader.runLater([this, channels, rate] { buildSpare(channels, rate); });
     }
 
+    // The GUI thread primes the stages the loader has not started on yet, beside it: a start
+    // waits for half the priming.
+    void helpPrime()
+    {
+        while (std::function<void()> task = loader.takeFirstTask())
+            task();
+    }
+
     void waitPrimes()
     {
+        helpPrime();
         std::unique_lock lock(primeMutex);
         primeDone.wait(lock, [this] { return primesRunning == 0; });
     }

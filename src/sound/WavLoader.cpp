@@ -301,6 +301,7 @@ struct LoaderJob
     SoundBuffer* buffer = nullptr;
     std::unique_ptr<Decoder> decoder; // empty: free the buffer (or run the task)
     std::function<void()> task;
+    bool first = false; // given to runFirst()
 };
 
 struct Loader::Impl
@@ -468,12 +469,23 @@ void Loader::runFirst(std::function<void()> task)
     std::lock_guard lock(d->mutex);
     // Behind the tasks already waiting at the front, ahead of the decodings and frees.
     auto it = d->jobs.begin();
-    while (it != d->jobs.end() && it->task)
+    while (it != d->jobs.end() && it->first)
         ++it;
     LoaderJob job;
     job.task = std::move(task);
+    job.first = true;
     d->jobs.insert(it, std::move(job));
     d->wake.notify_one();
+}
+
+std::function<void()> Loader::takeFirstTask()
+{
+    std::lock_guard lock(d->mutex);
+    if (d->jobs.empty() || !d->jobs.front().first)
+        return {};
+    std::function<void()> task = std::move(d->jobs.front().task);
+    d->jobs.pop_front();
+    return task;
 }
 
 void Loader::runLater(std::function<void()> task)
