@@ -474,7 +474,7 @@ void BM_ThreeColumnsAudioWork(benchmark::State& state)
     engine.flush();
     waitDecoded(engine);
     constexpr int kPeriodFrames = 256;
-    std::vector<float> out(2 * kPeriodFrames);
+    std::vector<float> out(size_t(2) * kPeriodFrames);
     const auto threadMs = [] {
         timespec t {};
         clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
