@@ -226,6 +226,79 @@ void BM_Underruns_60s_BesidePacat(benchmark::State& state)
 }
 BENCHMARK(BM_Underruns_60s_BesidePacat)->Iterations(1)->Unit(benchmark::kSecond);
 
+// The same beside pacat, but the engine plays three looping stereo 48 kHz columns of 30 s tones
+// through the server, at 100 % / 0 and at 80 % / +2 (the stages working on the audio thread).
+void BM_EngineUnderruns_60s_BesidePacat(benchmark::State& state)
+{
+    ensureApp();
+    const int tempo = int(state.range(0));
+    QStringList phrases;
+    for (int n = 0; n < 3; ++n) {
+        const QString path = benchDir().filePath(QStringLiteral("tone_%1.wav").arg(n));
+        SF_INFO info {};
+        info.samplerate = 48000;
+        info.channels = 2;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+        std::vector<float> s(size_t(30 * 48000) * 2);
+        for (size_t i = 0; i < s.size() / 2; ++i)
+            s[2 * i] = s[2 * i + 1]
+                = float(0.2 * std::sin(2 * M_PI * (220.0 * (n + 2)) * double(i) / 48000.0));
+        SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+        sf_writef_float(f, s.data(), sf_count_t(s.size() / 2));
+        sf_close(f);
+        phrases << path;
+    }
+    DX7Sound::PulseDevice* device = nullptr;
+    DX7Sound::Engine engine([&device] {
+        auto d = std::make_unique<DX7Sound::PulseDevice>();
+        device = d.get();
+        return std::unique_ptr<DX7Sound::AudioDevice>(std::move(d));
+    });
+    if (!engine.InitDirectSound() || !device) {
+        state.SkipWithError("no PulseAudio server in PULSE_SERVER");
+        return;
+    }
+    engine.InitChannels(2, QString());
+    engine.SetTempoKey({ tempo, tempo == 100 ? 0 : 2 });
+    for (int n = 0; n < 3; ++n)
+        engine.LoadFile(qint16(n), phrases[n], 80, 50);
+    for (int n = 0; n < 3; ++n)
+        engine.PlayChannel(qint16(n), 1);
+    engine.flush();
+    const int startMs = int(std::lround(device->latencyFrames() * 1000.0 / device->sampleRate()));
+    QProcess pacat;
+    pacat.setProcessChannelMode(QProcess::SeparateChannels);
+    pacat.start(QStringLiteral("pacat"),
+        { QStringLiteral("-v"), QStringLiteral("--raw"), QStringLiteral("--format=float32le"),
+            QStringLiteral("--rate=48000"), QStringLiteral("--channels=2"),
+            QStringLiteral("--latency-msec=%1").arg(std::max(startMs, 1)),
+            QStringLiteral("/dev/zero") });
+    if (!pacat.waitForStarted(3000)) {
+        state.SkipWithError("pacat does not start");
+        return;
+    }
+    const int before = device->underruns();
+    for (auto _ : state) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (std::chrono::steady_clock::now() < until) {
+            QCoreApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    pacat.terminate();
+    pacat.waitForFinished(3000);
+    const QByteArray log = pacat.readAllStandardError();
+    state.counters["start_latency_ms"] = startMs;
+    state.counters["underruns_per_min"] = device->underruns() - before;
+    state.counters["pacat_underruns_per_min"] = double(log.count("Stream underrun"));
+}
+BENCHMARK(BM_EngineUnderruns_60s_BesidePacat)
+    ->ArgName("tempo")
+    ->Arg(100)
+    ->Arg(80)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+
 // Whether the server reports a corked playback stream (ours: the monitor is a recording).
 bool sinkInputCorked()
 {

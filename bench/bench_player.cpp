@@ -141,6 +141,15 @@ public:
         m_found.store(0);
         m_armed.store(true);
     }
+    // Watches from now on for the first 10 ms block whose rising zero crossings on the left
+    // side are above (`above`) or below `count`: a tone that changed its pitch.
+    void armPitch(int count, bool above)
+    {
+        m_pitchCount = count;
+        m_pitchAbove = above;
+        m_found.store(0);
+        m_pitchArmed.store(true);
+    }
     // Nanoseconds (steady clock) of the first sound since arm(), 0 while none.
     qint64 found() const { return m_found.load(); }
     // Whether the sink has been silent for the last `frames` frames.
@@ -161,6 +170,21 @@ private:
             const size_t frames = total / 8;
             const auto* f = reinterpret_cast<const float*>(buffer.data());
             for (size_t i = 0; i < frames; ++i) {
+                if (m_last < 0.0f && f[2 * i] >= 0.0f)
+                    ++m_crossings;
+                m_last = f[2 * i];
+                if (++m_blockFrames == kRate / 100) {
+                    const bool changed
+                        = m_pitchAbove ? m_crossings > m_pitchCount : m_crossings < m_pitchCount;
+                    if (changed && m_pitchArmed.load() && m_found.load() == 0) {
+                        // The block ended (frames - i) / rate before its data arrived.
+                        const qint64 back = qint64(frames - i) * 1000000000LL / kRate;
+                        m_found.store(now - back);
+                        m_pitchArmed.store(false);
+                    }
+                    m_blockFrames = 0;
+                    m_crossings = 0;
+                }
                 const bool loud = std::fabs(f[2 * i]) > 1e-3f || std::fabs(f[2 * i + 1]) > 1e-3f;
                 m_silentFrames = loud ? 0 : m_silentFrames + 1;
                 if (loud && m_armed.load() && m_found.load() == 0) {
@@ -182,6 +206,12 @@ private:
     std::atomic<bool> m_armed { false };
     std::atomic<qint64> m_found { 0 };
     std::atomic<qint64> m_silentFrames { 0 };
+    std::atomic<bool> m_pitchArmed { false };
+    std::atomic<int> m_pitchCount { 0 };
+    std::atomic<bool> m_pitchAbove { true };
+    float m_last = 0.0f; // reader thread's
+    int m_crossings = 0;
+    int m_blockFrames = 0;
 };
 
 double median(std::vector<double> v)
@@ -217,6 +247,7 @@ void BM_PlayerPressToSound_Median20(benchmark::State& state)
 {
     const double seconds = double(state.range(0));
     const int fileRate = int(state.range(1));
+    const int tempo = int(state.range(2));
     // The loads alone are timed for the short set only: for long ones their workers would add
     // to the load of the very rounds they are compared with.
     const bool timeLoads = seconds <= 30;
@@ -240,6 +271,16 @@ void BM_PlayerPressToSound_Median20(benchmark::State& state)
             return;
         }
     }
+    // The set's own tempo, read by the press (Phrase Sync).
+    QFile setIni(soundDir + QStringLiteral("set.ini"));
+    if (tempo != 100
+        && (!setIni.open(QIODevice::WriteOnly)
+            || setIni.write(QStringLiteral("[Vorn's Sorvanto]\nTempo=%1\n").arg(tempo).toUtf8())
+                < 0)) {
+        state.SkipWithError("cannot write the set's settings");
+        return;
+    }
+    setIni.close();
     QFile ini(programDir + QStringLiteral("sorvanto.ini"));
     if (!ini.open(QIODevice::WriteOnly)) {
         state.SkipWithError("cannot write the settings");
@@ -316,14 +357,16 @@ void BM_PlayerPressToSound_Median20(benchmark::State& state)
     }
 }
 BENCHMARK(BM_PlayerPressToSound_Median20)
-    ->ArgNames({ "s", "rate" })
-    ->Args({ 30, 48000 })
-    ->Args({ 2, 48000 })
-    ->Args({ 120, 48000 })
-    ->Args({ 600, 48000 })
-    ->Args({ 2, 44100 })
-    ->Args({ 120, 44100 })
-    ->Args({ 600, 44100 })
+    ->ArgNames({ "s", "rate", "tempo" })
+    ->Args({ 30, 48000, 100 })
+    ->Args({ 30, 48000, 80 })
+    ->Args({ 2, 48000, 100 })
+    ->Args({ 120, 48000, 100 })
+    ->Args({ 600, 48000, 100 })
+    ->Args({ 600, 48000, 80 })
+    ->Args({ 2, 44100, 100 })
+    ->Args({ 120, 44100, 100 })
+    ->Args({ 600, 44100, 100 })
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 
@@ -347,6 +390,7 @@ qint64 statusKb(const char* field)
 
 void BM_RssThreeTenMinutePhrases(benchmark::State& state)
 {
+    const int tempo = int(state.range(0));
     if (!ensureWidgetsApp()) {
         state.SkipWithError("a non-widget application object exists; run this benchmark alone");
         return;
@@ -364,9 +408,14 @@ void BM_RssThreeTenMinutePhrases(benchmark::State& state)
         [] { return std::unique_ptr<DX7Sound::AudioDevice>(new DX7Sound::OfflineDevice(kRate)); });
     engine.InitDirectSound();
     engine.InitChannels(2, QString());
+    // At another tempo each column plays through its stage, which the loads prime.
+    engine.SetTempoKey({ tempo, tempo == 100 ? 0 : 2 });
     for (auto _ : state) {
         for (int n = 0; n < 3; ++n)
             engine.LoadFile(qint16(n), phrases[n], 80, 50);
+        for (int n = 0; n < 3; ++n)
+            engine.PlayChannel(qint16(n), 1);
+        engine.flush();
         bool busy = true;
         while (busy) {
             QCoreApplication::processEvents();
@@ -379,7 +428,73 @@ void BM_RssThreeTenMinutePhrases(benchmark::State& state)
     state.counters["rss_mb"] = double(statusKb("VmRSS:")) / 1024.0;
     state.counters["peak_rss_mb"] = double(statusKb("VmHWM:")) / 1024.0;
 }
-BENCHMARK(BM_RssThreeTenMinutePhrases)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_RssThreeTenMinutePhrases)
+    ->ArgName("tempo")
+    ->Arg(100)
+    ->Arg(80)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+
+void waitDecoded(DX7Sound::Engine& engine);
+
+// The audio work of three looping stereo 48 kHz columns: 20 s rendered in 256-frame periods
+// through an offline output, at 100 % / 0 and at 80 % / +2. The counter share_of_core is the
+// render thread's CPU time over the audio's duration (the stages run in the render call, as on
+// the audio thread).
+void BM_ThreeColumnsAudioWork(benchmark::State& state)
+{
+    const int tempo = int(state.range(0));
+    const int semitones = int(state.range(1));
+    if (!ensureWidgetsApp()) {
+        state.SkipWithError("a non-widget application object exists; run this benchmark alone");
+        return;
+    }
+    QTemporaryDir dir;
+    QStringList phrases;
+    for (int n = 0; n < 3; ++n) {
+        phrases << dir.filePath(QStringLiteral("col_%1.wav").arg(n + 1));
+        if (!writePhrase(phrases.last(), 220.0 * (n + 2), 30, kRate)) {
+            state.SkipWithError("cannot write the phrases");
+            return;
+        }
+    }
+    DX7Sound::OfflineDevice* device = nullptr;
+    DX7Sound::Engine engine([&device] {
+        auto d = std::make_unique<DX7Sound::OfflineDevice>(kRate);
+        device = d.get();
+        return std::unique_ptr<DX7Sound::AudioDevice>(std::move(d));
+    });
+    engine.InitDirectSound();
+    engine.InitChannels(2, QString());
+    engine.SetTempoKey({ tempo, semitones });
+    for (int n = 0; n < 3; ++n)
+        engine.LoadFile(qint16(n), phrases[n], 80, 50);
+    for (int n = 0; n < 3; ++n)
+        engine.PlayChannel(qint16(n), 1);
+    engine.flush();
+    waitDecoded(engine);
+    constexpr int kPeriodFrames = 256;
+    std::vector<float> out(size_t(2) * kPeriodFrames);
+    const auto threadMs = [] {
+        timespec t {};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return double(t.tv_sec) * 1000.0 + double(t.tv_nsec) / 1e6;
+    };
+    double cpuMs = 0;
+    for (auto _ : state) {
+        const double t0 = threadMs();
+        for (int p = 0; p < 20 * kRate / kPeriodFrames; ++p)
+            device->render(out.data(), kPeriodFrames);
+        cpuMs = threadMs() - t0;
+    }
+    state.counters["share_of_core_pct"] = cpuMs / 20000.0 * 100.0;
+}
+BENCHMARK(BM_ThreeColumnsAudioWork)
+    ->ArgNames({ "tempo", "key" })
+    ->Args({ 100, 0 })
+    ->Args({ 80, 2 })
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 // The process's threads and memory while the user switches quickly between two sets of three
 // ten-minute stereo 16-bit 48 kHz phrases through the system's output (the test server), each
@@ -475,5 +590,69 @@ void BM_SwitchLongSets200(benchmark::State& state)
     state.counters["rss_after_mb"] = double(statusKb("VmRSS:")) / 1024.0;
 }
 BENCHMARK(BM_SwitchLongSets200)->Iterations(1)->Unit(benchmark::kSecond);
+
+// From a change of key to the first 10 ms at the null sink that sounds at the new pitch, median
+// of 20 changes: three 600 Hz columns at 80 %, moved an octave up and back down (a change that
+// needs new stages, the slower kind). Measured through the system's output (the test server).
+void BM_KeyChangeToSound_Median20(benchmark::State& state)
+{
+    if (!ensureWidgetsApp()) {
+        state.SkipWithError("a non-widget application object exists; run this benchmark alone");
+        return;
+    }
+    QTemporaryDir dir;
+    QStringList phrases;
+    for (int n = 0; n < 3; ++n) {
+        phrases << dir.filePath(QStringLiteral("tone_%1.wav").arg(n + 1));
+        if (!writePhrase(phrases.last(), 600.0, 10, kRate)) {
+            state.SkipWithError("cannot write the phrases");
+            return;
+        }
+    }
+    DX7Sound::Engine engine(DX7Sound::SystemDeviceFactory());
+    SinkWatch sink;
+    if (!engine.InitDirectSound() || !sink.start()) {
+        state.SkipWithError("no PulseAudio server with the sorvanto_null sink in PULSE_SERVER");
+        return;
+    }
+    engine.InitChannels(2, QString());
+    engine.SetTempoKey({ 80, 0 });
+    for (int n = 0; n < 3; ++n)
+        engine.LoadFile(qint16(n), phrases[n], 100, 50);
+    for (int n = 0; n < 3; ++n)
+        engine.PlayChannel(qint16(n), 1);
+    const auto pump = [](double ms) {
+        const auto until = Clock::now() + std::chrono::duration<double, std::milli>(ms);
+        while (Clock::now() < until) {
+            QCoreApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    };
+    pump(500);
+    std::vector<double> changes;
+    for (auto _ : state) {
+        for (int round = 0; round < 20; ++round) {
+            const bool up = round % 2 == 0;
+            // 600 Hz makes 6 rising crossings per 10 ms, an octave up 12.
+            sink.armPitch(9, up);
+            const auto t0 = Clock::now();
+            engine.SetTempoKey({ 80, up ? 12 : 0 });
+            const auto until = Clock::now() + std::chrono::seconds(2);
+            while (sink.found() == 0 && Clock::now() < until) {
+                QCoreApplication::processEvents();
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+            if (sink.found() == 0) {
+                state.SkipWithError("the change was not heard at the sink");
+                return;
+            }
+            changes.push_back(double(sink.found() - nanos(t0)) / 1e6);
+            pump(300);
+        }
+    }
+    state.counters["change_to_sound_ms"] = median(changes);
+    state.counters["change_to_sound_max_ms"] = *std::max_element(changes.begin(), changes.end());
+}
+BENCHMARK(BM_KeyChangeToSound_Median20)->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace

@@ -51,6 +51,11 @@ constexpr std::array kHelpSections {
         "Menu, Shift+F10        open the list's context menu\n"
         "F2, Shift+F2           Rename Phrase, Rename Phrase Set\n"
         "Delete, Shift+Delete   Delete Phrase, Delete Phrase Set\n"
+        "In the active main window, the Tempo menu's items:\n"
+        "Ctrl+Up, Ctrl+Down               tempo 5 % faster, slower\n"
+        "Ctrl+Shift+Up, Ctrl+Shift+Down   tempo 1 % faster, slower\n"
+        "Ctrl+Right, Ctrl+Left            key one semitone up, down\n"
+        "Ctrl+0                           original tempo and key\n"
         "Tab reaches the knobs (Up, Down turn them) and the buttons (Enter presses).\n" },
 };
 

@@ -194,6 +194,24 @@ QString ResolveInDirectory(const QString& dir, const QString& name)
     return best.isEmpty() ? exact : dir + best;
 }
 
+namespace {
+
+// A whole number by the profile number rule, clamped to [low, high]; `def` for an empty text,
+// one that does not start with a number (which the rule would read as 0) or one beyond 16 bits.
+int readRanged(const QString& text, int def, int low, int high)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return def;
+    const QChar first = t.front();
+    if (!first.isDigit() && first != u'+' && first != u'-' && first != u'.' && first != u'&')
+        return def;
+    const std::optional<qint16> v = Commands::ReadProfileInteger(t);
+    return v ? std::clamp(int(*v), low, high) : def;
+}
+
+} // namespace
+
 SetSettings ReadSetSettings(const QString& file, const QString& section)
 {
     // One read of the file serves the nine keys.
@@ -208,6 +226,10 @@ SetSettings ReadSetSettings(const QString& file, const QString& section)
         s.Mute[size_t(c)]
             = ini.value(section, QStringLiteral("Mute") + n, QStringLiteral("0")) == u"1";
     }
+    s.Tempo = readRanged(
+        ini.value(section, QStringLiteral("Tempo"), QString()), 100, kMinTempo, kMaxTempo);
+    s.Transpose = readRanged(ini.value(section, QStringLiteral("Transpose"), QString()), 0,
+        kMinTranspose, kMaxTranspose);
     return s;
 }
 
@@ -222,6 +244,17 @@ IoResult WriteSetSettings(const QString& file, const QString& section, const Set
     for (int c = 0; c < 3; ++c)
         keys.append({ QStringLiteral("Mute") + QString::number(c + 1),
             values.Mute[size_t(c)] ? QStringLiteral("1") : QStringLiteral("0") });
+    bool tempoKeys = values.Tempo != 100 || values.Transpose != 0;
+    if (!tempoKeys) {
+        // Back at the recorded tempo and key: keys written before must say so now.
+        const Commands::ProfileText ini = Commands::ProfileText::fromFile(file);
+        tempoKeys = !ini.value(section, QStringLiteral("Tempo"), QString()).isEmpty()
+            || !ini.value(section, QStringLiteral("Transpose"), QString()).isEmpty();
+    }
+    if (tempoKeys) {
+        keys.append({ QStringLiteral("Tempo"), QString::number(values.Tempo) });
+        keys.append({ QStringLiteral("Transpose"), QString::number(values.Transpose) });
+    }
     return Commands::WriteIniKeys(section, keys, file);
 }
 

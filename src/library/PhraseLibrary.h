@@ -48,16 +48,27 @@ std::array<QStringList, 3> SplitIntoColumns(const QStringList& names, qint16 sho
 // path (dir + name).
 QString ResolveInDirectory(const QString& dir, const QString& name);
 
-// The nine values of a set settings file as read: a Level or Pan that does not fit 16 bits is
-// empty (its knob stays unchanged); Mute is true only for the exact text "1".
+// Ranges of the set's tempo (percent of the recorded tempo) and transposition (semitones).
+constexpr int kMinTempo = 50;
+constexpr int kMaxTempo = 200;
+constexpr int kMinTranspose = -12;
+constexpr int kMaxTranspose = 12;
+
+// The values of a set settings file as read: a Level or Pan that does not fit 16 bits is
+// empty (its knob stays unchanged); Mute is true only for the exact text "1". Tempo and
+// Transpose are 100 and 0 when missing or when the number rule cannot read them (text that
+// does not start with a number, a value beyond 16 bits), and clamped to their ranges.
 struct SetSettings
 {
     std::array<std::optional<qint16>, 3> Level;
     std::array<std::optional<qint16>, 3> Pan;
     std::array<bool, 3> Mute {};
+    int Tempo = 100;
+    int Transpose = 0;
 };
 
-// Reads Level1..3, Pan1..3, Mute1..3 of section `section` with their defaults (80, 50, 0).
+// Reads Level1..3, Pan1..3, Mute1..3 of section `section` with their defaults (80, 50, 0), and
+// Tempo and Transpose.
 SetSettings ReadSetSettings(const QString& file, const QString& section);
 
 // The values Save Settings writes, one per column.
@@ -66,10 +77,14 @@ struct SetValues
     std::array<qint16, 3> Level {};
     std::array<qint16, 3> Pan {};
     std::array<bool, 3> Mute {};
+    int Tempo = 100;
+    int Transpose = 0;
 };
 
-// Writes the nine keys in their order (Level1, Pan1, ..., Mute3) in one atomic edit; on
-// failure the file is as it was and the result says why.
+// Writes the nine keys in their order (Level1, Pan1, ..., Mute3), then Tempo and Transpose, in
+// one atomic edit; on failure the file is as it was and the result says why. At 100 and 0,
+// Tempo and Transpose are written only where the file already has them, so a set never moved
+// from its recorded tempo and key gets no new keys.
 Commands::IoResult WriteSetSettings(
     const QString& file, const QString& section, const SetValues& values);
 

@@ -18,6 +18,7 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QFile>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -88,6 +89,7 @@ Form1::Form1(Commands::ProgramValues& values, DX7Sound::Engine& engine, QWidget*
     keyed.options = mnuOptions;
     keyed.save = mnuSave;
     keyed.popupItems = { mnuRename, mnuRenameSet, mnuDel, mnuDelSet };
+    keyed.tempo = mnuTempoItems;
     for (std::size_t c = 0; c < 3; ++c) {
         keyed.lists[c] = lstPhrase[c];
         keyed.level[c] = m_levelKnob[c];
@@ -99,7 +101,8 @@ Form1::Form1(Commands::ProgramValues& values, DX7Sound::Engine& engine, QWidget*
     PlayerModel& model = *m_model;
     m_keys = std::make_unique<PlayerKeys>(
         keyed, [&model](int c) { return model.playing(c); }, [&model] { model.followDirectory(); },
-        [&model](int c) { model.aimPopup(c); });
+        [&model](int c) { model.aimPopup(c); }, [this] { return tempoKeyText(); });
+    showTempoKey(model.tempo(), model.semitones());
 }
 
 Form1::~Form1()
@@ -223,6 +226,28 @@ void Form1::buildMenus()
 
     mnuSave = menuBar()->addAction(QStringLiteral("Save Settings"));
 
+    mnuTempo = menuBar()->addMenu(QStringLiteral("Tempo"));
+    mnuTempo->setObjectName(QStringLiteral("mnuTempo"));
+    const std::array<std::pair<const char*, const char*>, 7> tempoItems { {
+        { "Faster", "mnuFaster" },
+        { "Slower", "mnuSlower" },
+        { "Faster by 1 %", "mnuFaster1" },
+        { "Slower by 1 %", "mnuSlower1" },
+        { "Key up", "mnuKeyUp" },
+        { "Key down", "mnuKeyDown" },
+        { "Original tempo and key", "mnuOriginalTempo" },
+    } };
+    for (std::size_t i = 0; i < tempoItems.size(); ++i) {
+        if (i == 4 || i == 6)
+            mnuTempo->addSeparator();
+        QAction* item = mnuTempo->addAction(QString::fromUtf8(tempoItems[i].first));
+        item->setObjectName(QLatin1String(tempoItems[i].second));
+        // Shown beside the item; the window-wide key map acts on the keys themselves.
+        item->setShortcut(QKeySequence(Keys::tempoKeyName(static_cast<TempoStep>(i))));
+        item->setShortcutContext(Qt::WidgetShortcut);
+        mnuTempoItems[i] = item;
+    }
+
     mnuPop = new QMenu(QStringLiteral("PopupMenu"), this);
     mnuRename = mnuPop->addAction(QStringLiteral("Rename Phrase"));
     mnuRenameSet = mnuPop->addAction(QStringLiteral("Rename Phrase Set"));
@@ -311,6 +336,10 @@ void Form1::connectControls()
     popupCommand(mnuRenameSet, &LibraryCommands::mnuRenameSet_Click);
     popupCommand(mnuDel, &LibraryCommands::mnuDel_Click);
     popupCommand(mnuDelSet, &LibraryCommands::mnuDelSet_Click);
+    for (std::size_t i = 0; i < mnuTempoItems.size(); ++i) {
+        connect(mnuTempoItems[i], &QAction::triggered, this,
+            [this, i] { mnuTempo_Click(static_cast<TempoStep>(i)); });
+    }
 }
 
 void Form1::Form_Load()
@@ -338,6 +367,45 @@ void Form1::applyOptionChecks()
     mnuSync->setChecked(m_values.PhraseSync == 1);
     mnuLineUp->setChecked(m_values.LineUpByName == 1);
     mnuInStep->setChecked(m_values.PlayInStep == 1);
+}
+
+void Form1::mnuTempo_Click(TempoStep step)
+{
+    static constexpr std::array<int, 4> kTempoSteps { 5, -5, 1, -1 };
+    if (step == TempoStep::KeyUp || step == TempoStep::KeyDown)
+        m_model->stepKey(step == TempoStep::KeyUp ? 1 : -1);
+    else if (step == TempoStep::Original)
+        m_model->originalTempoKey();
+    else
+        m_model->stepTempo(kTempoSteps.at(static_cast<std::size_t>(step)));
+}
+
+namespace {
+
+QString signedSemitones(int semitones)
+{
+    return semitones > 0 ? QStringLiteral("+") + QString::number(semitones)
+                         : QString::number(semitones);
+}
+
+} // namespace
+
+QString Form1::tempoKeyText() const
+{
+    return QStringLiteral("tempo %1%, key %2")
+        .arg(m_model->tempo())
+        .arg(signedSemitones(m_model->semitones()));
+}
+
+void Form1::showTempoKey(int tempo, int semitones)
+{
+    const bool original = tempo == 100 && semitones == 0;
+    mnuTempo->setTitle(original
+            ? QStringLiteral("Tempo")
+            : QStringLiteral("Tempo %1% / %2").arg(tempo).arg(signedSemitones(semitones)));
+    // The sync panel's tooltip, which is also its description, tells the tempo and key.
+    if (m_keys)
+        m_keys->renewTexts();
 }
 
 void Form1::mnuSave_Click()

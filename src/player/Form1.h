@@ -1,6 +1,7 @@
 #pragma once
 
 #include "player/PlayerView.h"
+#include "ui/KeyMap.h"
 
 #include <QMainWindow>
 #include <array>
@@ -70,6 +71,7 @@ private:
     void connectControls();
     void Form_Load();
     void mnuSave_Click();
+    void mnuTempo_Click(TempoStep step);
 
     // PlayerView
     QString selectedEntry(int list) const override;
@@ -92,6 +94,8 @@ private:
     void showNotice(const QString& text) override;
     void showPopup() override;
     bool interactionOpen() const override;
+    void showTempoKey(int tempo, int semitones) override;
+    QString tempoKeyText() const;
 
     Commands::ProgramValues& m_values;
     bool m_unloaded = false;
@@ -119,6 +123,10 @@ private:
     QAction* mnuLineUp = nullptr;
     QAction* mnuInStep = nullptr;
     QAction* mnuSave = nullptr;
+    // The Tempo menu: its title tells a tempo or key other than the recorded one; the items
+    // are in TempoStep order.
+    QMenu* mnuTempo = nullptr;
+    std::array<QAction*, 7> mnuTempoItems {};
     QMenu* mnuPop = nullptr;
     QAction* mnuRename = nullptr;
     QAction* mnuRenameSet = nullptr;

@@ -29,11 +29,12 @@ void pressIfEnabled(StripButton* button)
 } // namespace
 
 PlayerKeys::PlayerKeys(const PlayerControls& controls, std::function<bool(int)> playing,
-    std::function<void()> follow, std::function<void(int)> aim)
+    std::function<void()> follow, std::function<void(int)> aim, std::function<QString()> tempoText)
     : m_controls(controls)
     , m_playing(std::move(playing))
     , m_follow(std::move(follow))
     , m_aim(std::move(aim))
+    , m_tempoText(std::move(tempoText))
     , m_keys(controls.window, *this)
     , m_frame(kFrameColour)
 {
@@ -125,12 +126,19 @@ void PlayerKeys::addToolTips()
     for (StripButton* button :
         { k.sync, k.mute[0], k.mute[1], k.mute[2], k.play[0], k.play[1], k.play[2] })
         connect(button, &StripButton::Push, this, [this] { m_tips.refresh(); });
-    m_tips.add(k.sync, [playing] {
+    m_tips.add(k.sync, [playing, tempoText = m_tempoText] {
         const bool any = playing(0) || playing(1) || playing(2);
-        return ToolTips::compose(QStringLiteral("Sync all: start / stop"),
-            any ? QStringLiteral("playing") : QStringLiteral("stopped"),
-            Keys::keyName(Keys::Gesture::Sync));
+        QString value = any ? QStringLiteral("playing") : QStringLiteral("stopped");
+        if (tempoText)
+            value += QStringLiteral(", ") + tempoText();
+        return ToolTips::compose(
+            QStringLiteral("Sync all: start / stop"), value, Keys::keyName(Keys::Gesture::Sync));
     });
+}
+
+void PlayerKeys::renewTexts()
+{
+    m_tips.refresh();
 }
 
 void PlayerKeys::pressSync()
@@ -199,4 +207,10 @@ void PlayerKeys::quit()
 void PlayerKeys::saveSettings()
 {
     m_controls.save->trigger();
+}
+
+void PlayerKeys::stepTempo(TempoStep step)
+{
+    if (QAction* item = m_controls.tempo.at(static_cast<std::size_t>(step)))
+        item->trigger();
 }

@@ -24,6 +24,7 @@ struct PlayerControls
     QAction* save = nullptr; // Save Settings
     // The lists' popup items, in the order of Keys::PopupItem.
     std::array<QAction*, 4> popupItems {};
+    std::array<QAction*, 7> tempo {}; // the Tempo menu's items, in TempoStep order
     std::array<PhraseList*, 3> lists {};
     std::array<animKnob*, 3> level {};
     std::array<animKnob*, 3> pan {};
@@ -41,10 +42,12 @@ class PlayerKeys : public QObject, public KeyIntents
     Q_OBJECT
 public:
     // `playing(c)`: whether column c is flagged as playing; `follow`: the quiet update of the
-    // lists; `aim(c)`: makes list c the one the popup's items act on, as a press on it does.
-    // All are called on the GUI thread while the window lives.
+    // lists; `aim(c)`: makes list c the one the popup's items act on, as a press on it does;
+    // `tempoText`: the tempo and key of what plays, for the sync panel's tooltip. All are called
+    // on the GUI thread while the window lives.
     PlayerKeys(const PlayerControls& controls, std::function<bool(int)> playing,
-        std::function<void()> follow, std::function<void(int)> aim);
+        std::function<void()> follow, std::function<void(int)> aim,
+        std::function<QString()> tempoText = {});
 
     // KeyIntents
     void pressSync() override;
@@ -54,9 +57,13 @@ public:
     void refreshLists() override;
     void openMenus() override;
     void saveSettings() override;
+    // Renews the controls' tooltips and descriptions after a change they tell of that no
+    // control reports (the tempo and key).
+    void renewTexts();
     void openPopup(int column) override;
     void runPopupItem(int column, int item) override;
     void quit() override;
+    void stepTempo(TempoStep step) override;
 
     // The tooltip value texts: a level in decibels of the channel volume ("-12.0 dB"), a pan
     // as L, C or R and its distance from the centre ("L5", "C", "R15").
@@ -71,6 +78,7 @@ private:
     std::function<bool(int)> m_playing;
     std::function<void()> m_follow;
     std::function<void(int)> m_aim;
+    std::function<QString()> m_tempoText;
     KeyMap m_keys;
     FocusFrame m_frame;
     ToolTips m_tips;

@@ -228,6 +228,8 @@ void PlayerModel::applySetSettings(const QString& file)
             m_view.setPan(c, *s.Pan[c]);
     for (int c = 0; c < 3; ++c)
         m_view.setMuted(c, s.Mute[c]);
+    // Before the set's loads, so that its phrases start at the set's tempo and key.
+    setTempoKey(s.Tempo, s.Transpose);
 }
 
 // Selects, in the other two lists (in the fixed order for each list), the pressed entry's set
@@ -525,8 +527,43 @@ PlayerModel::SaveOutcome PlayerModel::saveSetSettings()
         values.Pan[c] = m_view.pan(c);
         values.Mute[c] = m_view.muted(c);
     }
+    values.Tempo = tempo();
+    values.Transpose = semitones();
     SaveOutcome outcome;
     outcome.file = Commands::SetSettingsFileFromEntry(m_values.WAVpath, entry);
     outcome.result = Library::WriteSetSettings(outcome.file, m_values.AppTitle, values);
     return outcome;
+}
+
+// --- Tempo and key -------------------------------------------------------------------------
+
+int PlayerModel::tempo() const
+{
+    return m_engine.tempoKey().tempoPercent;
+}
+
+int PlayerModel::semitones() const
+{
+    return m_engine.tempoKey().semitones;
+}
+
+void PlayerModel::setTempoKey(int tempo, int semitones)
+{
+    m_engine.SetTempoKey(DX7Sound::TempoKey { tempo, semitones }.clamped());
+    m_view.showTempoKey(this->tempo(), this->semitones());
+}
+
+void PlayerModel::stepTempo(int percent)
+{
+    setTempoKey(tempo() + percent, semitones());
+}
+
+void PlayerModel::stepKey(int semitones)
+{
+    setTempoKey(tempo(), this->semitones() + semitones);
+}
+
+void PlayerModel::originalTempoKey()
+{
+    setTempoKey(100, 0);
 }

@@ -117,7 +117,17 @@ public:
     void setLineUpByName(bool on);
     void setPlayInStep(bool on);
 
-    // Writes the strips' values into the set settings file of list 0's selection. `file` is
+    // Tempo and key of what plays, one for the three columns. The steps change the tempo by
+    // `percent` or the key by `semitones` within their ranges (a step at a limit changes
+    // nothing); the original brings back 100 % and 0. Each shows the new state in the view.
+    int tempo() const;
+    int semitones() const;
+    void stepTempo(int percent);
+    void stepKey(int semitones);
+    void originalTempoKey();
+
+    // Writes the strips' values, and the tempo and key, into the set settings file of list 0's
+    // selection. `file` is
     // the file written; empty when list 0 has no selection and nothing was written.
     struct SaveOutcome
     {
@@ -154,6 +164,7 @@ private:
     std::array<bool, 3> lineUpLists(int pressed);
     bool startSelectedSet();
     bool followBlocked() const;
+    void setTempoKey(int tempo, int semitones);
 
     PlayerView& m_view;
     Commands::ProgramValues& m_values;

@@ -44,6 +44,10 @@ public:
     virtual void setPlayButton(int column, bool down) = 0;
     virtual void setSyncLamp(bool lit) = 0;
 
+    // Shows the tempo (percent) and key (semitones) of what plays: the Tempo menu's title, the
+    // sync panel's tooltip and description.
+    virtual void showTempoKey(int tempo, int semitones) = 0;
+
     // Shows `text` in a notice box over the window and returns when it is closed.
     virtual void showNotice(const QString& text) = 0;
     // Opens the lists' popup menu at the pointer and returns at once.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sound/TimeStretch.h"
+
 #include <QString>
 #include <QtGlobal>
 #include <functional>
@@ -30,6 +32,14 @@
 // step. Otherwise the next load or play reopens the device; a server missing when
 // InitDirectSound ran is looked for the same way, at most every 250 ms. No engine call waits on
 // a sound server longer than a bounded time.
+//
+// Tempo and key: one setting for every channel. At the original tempo and key a channel plays its
+// buffer untouched; otherwise through a tempo and key stage, built and primed on the loader
+// thread and handed to the audio thread with the commands that need it (the batch waits for
+// it). A new buffer's stage starts at its first frame. A change reaches every playing channel on
+// the same output frame: a tempo change by a command applied at the start of one period, a key
+// change or a change away from the original by stages primed for a frame a little ahead, which
+// take over together in the period that holds it, cross-faded.
 namespace DX7Sound {
 
 class AudioDevice;
@@ -125,6 +135,13 @@ public:
     // The loads refused for their size since the last call, oldest first; the list is emptied.
     // The engine itself tells nobody.
     std::vector<SizeRefusal> takeRefusals();
+
+    // Sets the tempo and key of everything that plays (clamped to their ranges). Loads and plays
+    // issued after it in the same event-loop turn already start at it; playing channels change
+    // together as soon as their stages are ready (a few periods).
+    void SetTempoKey(TempoKey setting);
+    // The tempo and key last set. Any time.
+    TempoKey tempoKey() const;
 
 private:
     struct Impl;

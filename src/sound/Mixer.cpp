@@ -1,5 +1,7 @@
 #include "sound/Mixer.h"
 
+#include "sound/VoiceStage.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -34,13 +36,15 @@ struct Ramp
     }
 };
 
-// A buffer being played: its position, looping and gain.
+// A buffer being played: its position, looping and gain, and the stage it plays through.
 struct Playhead
 {
     SoundBuffer* buffer = nullptr;
-    qint64 pos = 0;
+    qint64 pos = 0; // without a stage; with one, the stage keeps the position
     bool loop = false;
     Ramp gain;
+    VoiceStage* stage = nullptr;
+    bool sharesBuffer = false; // a tail of a stage handover: the head still holds the buffer
 };
 
 enum class RunEnd { Running, RampDone, BufferDone };
@@ -131,10 +135,58 @@ RunEnd mixRunAs(const T* s, float* out, int frames, Playhead& p, bool endWithRam
     return RunEnd::Running;
 }
 
+// mixRunAs for a voice that plays through its stage: the stage renders the frames (the decoder's
+// progress is its business) and the ramp applies as for any voice. A one-shot ends when the
+// stage's loop comes round.
+template <int C> RunEnd mixStagedAs(float* out, int frames, Playhead& p, bool endWithRamp) noexcept
+{
+    TimeStretch& stretch = p.stage->stretch();
+    Ramp& g = p.gain;
+    int i = 0;
+    while (i < frames) {
+        int chunk = std::min(frames - i, VoiceStage::blockFrames);
+        if (g.left > 0)
+            chunk = std::min(chunk, g.left);
+        if (!p.loop)
+            chunk = int(std::min<qint64>(chunk, stretch.loopFrames() - stretch.phase()));
+        const float* s = p.stage->pull(chunk);
+        float* dst = out + 2 * std::ptrdiff_t(i);
+        float l = g.cur[0], r = g.cur[1];
+        const float sl = g.left > 0 ? g.step[0] : 0.0f, sr = g.left > 0 ? g.step[1] : 0.0f;
+        for (std::ptrdiff_t k = 0; k < chunk; ++k) {
+            l += sl;
+            r += sr;
+            float a, b;
+            frameAt<float, C>(s, k, a, b);
+            dst[2 * k] += a * l;
+            dst[2 * k + 1] += b * r;
+        }
+        i += chunk;
+        if (!p.loop && stretch.phase() == 0)
+            return RunEnd::BufferDone;
+        if (g.left > 0) {
+            g.cur[0] = l;
+            g.cur[1] = r;
+            g.left -= chunk;
+            if (g.left == 0) {
+                g.cur[0] = g.target[0];
+                g.cur[1] = g.target[1];
+                if (endWithRamp)
+                    return RunEnd::RampDone;
+            }
+        }
+    }
+    return RunEnd::Running;
+}
+
 RunEnd mixRun(float* out, int frames, Playhead& p, bool endWithRamp) noexcept
 {
     const SoundBuffer& b = *p.buffer;
     const bool stereo = b.channels() == 2;
+    if (p.stage) {
+        return stereo ? mixStagedAs<2>(out, frames, p, endWithRamp)
+                      : mixStagedAs<1>(out, frames, p, endWithRamp);
+    }
     if (b.sample() == SoundBuffer::Sample::Int16) {
         return stereo ? mixRunAs<std::int16_t, 2>(b.int16Data(), out, frames, p, endWithRamp)
                       : mixRunAs<std::int16_t, 1>(b.int16Data(), out, frames, p, endWithRamp);
@@ -156,8 +208,10 @@ struct Voice
     StereoGain set; // gains of the slot's volume and pan
     bool sounding = false;
     bool stopping = false; // fading out after a stop
-    Playhead tail; // a replaced buffer fading out
+    Playhead tail; // a replaced buffer, or a replaced stage, fading out
     bool tailDone = false; // faded out, waiting for room in the queue back
+    VoiceStage* next = nullptr; // a stage waiting to take over at frame nextAt
+    std::int64_t nextAt = 0;
 };
 
 // The voices of the channel table. Destroyed on the GUI thread only, with every buffer it holds.
@@ -170,8 +224,12 @@ struct VoiceTable
     ~VoiceTable()
     {
         for (Voice& v : voices) {
+            delete v.head.stage;
+            delete v.tail.stage;
+            delete v.next;
             delete v.head.buffer;
-            delete v.tail.buffer;
+            if (!v.tail.sharesBuffer)
+                delete v.tail.buffer;
         }
     }
 };
@@ -224,13 +282,17 @@ void Mixer::setRate(int rate)
 
 bool Mixer::publish(std::unique_ptr<Batch>& batch)
 {
-    size_t buffers = 0, tables = 0;
+    size_t buffers = 0, tables = 0, stages = 0;
     for (const MixerCommand& c : batch->commands) {
         buffers += c.kind == MixerCommand::SetBuffer;
         tables += c.kind == MixerCommand::NewTable;
+        // A SetBuffer may release a head stage and a tail stage, a SetStage the stage it
+        // replaces, a waiting one and itself.
+        stages += c.kind == MixerCommand::SetBuffer ? 3 : c.kind == MixerCommand::SetStage ? 3 : 0;
     }
-    batch->releasedBuffers.reserve(buffers);
+    batch->releasedBuffers.reserve(2 * buffers);
     batch->releasedTables.reserve(tables);
+    batch->releasedStages.reserve(stages);
     if (!m_toAudio.push(batch.get()))
         return false;
     static_cast<void>(batch.release()); // the queue owns it now
@@ -247,9 +309,12 @@ void Mixer::collectGarbage()
                 retire(b);
             for (VoiceTable* t : g.batch->releasedTables)
                 retire(t);
+            for (VoiceStage* st : g.batch->releasedStages)
+                delete st;
             delete g.batch;
         }
         retire(g.buffer);
+        delete g.stage;
     }
 }
 
@@ -275,8 +340,13 @@ void Mixer::retire(VoiceTable* table)
     if (!table)
         return;
     for (Voice& v : table->voices) {
+        delete v.head.stage;
+        delete v.tail.stage;
+        delete v.next;
+        v.head.stage = v.tail.stage = v.next = nullptr;
         retire(v.head.buffer);
-        retire(v.tail.buffer);
+        if (!v.tail.sharesBuffer)
+            retire(v.tail.buffer);
         v.head.buffer = v.tail.buffer = nullptr;
     }
     delete table;
@@ -293,6 +363,8 @@ void Mixer::applyPendingOffline()
             retire(x);
         for (VoiceTable* t : b->releasedTables)
             retire(t);
+        for (VoiceStage* st : b->releasedStages)
+            delete st;
         delete b;
     }
     collectGarbage();
@@ -315,6 +387,21 @@ void Mixer::applyBatches() noexcept
     }
 }
 
+namespace {
+
+// Hands what a fading tail holds back with `batch`: its stage, and its buffer unless the head
+// still plays it.
+void releaseTail(Batch& batch, Playhead& tail) noexcept
+{
+    if (tail.buffer && !tail.sharesBuffer)
+        batch.releasedBuffers.push_back(tail.buffer);
+    if (tail.stage)
+        batch.releasedStages.push_back(tail.stage);
+    tail = Playhead {};
+}
+
+} // namespace
+
 void Mixer::apply(Batch& batch, const MixerCommand& c) noexcept
 {
     if (c.kind == MixerCommand::NewTable) {
@@ -329,30 +416,62 @@ void Mixer::apply(Batch& batch, const MixerCommand& c) noexcept
     if (c.voice < 0 || size_t(c.voice) >= m_table->voices.size()) {
         if (c.kind == MixerCommand::SetBuffer && c.buffer)
             batch.releasedBuffers.push_back(c.buffer);
+        if (c.stage)
+            batch.releasedStages.push_back(c.stage);
         return;
     }
     Voice& v = m_table->voices[size_t(c.voice)];
     switch (c.kind) {
     case MixerCommand::SetBuffer: {
+        if (v.next) {
+            batch.releasedStages.push_back(v.next);
+            v.next = nullptr;
+        }
         if (v.sounding) {
             // The old buffer fades out as a tail instead of being cut off.
             if (v.tail.buffer)
-                batch.releasedBuffers.push_back(v.tail.buffer);
+                releaseTail(batch, v.tail);
             else
                 m_tails.fetch_add(1, std::memory_order_release);
             v.tail = v.head;
             v.tail.gain.toward({ 0.0f, 0.0f }, m_rampFrames);
             v.tailDone = false;
-        } else if (v.head.buffer) {
-            batch.releasedBuffers.push_back(v.head.buffer);
+        } else {
+            if (v.tail.buffer && v.tail.sharesBuffer) {
+                // The rest of a handover's fade reads the buffer that goes now: it goes too.
+                releaseTail(batch, v.tail);
+                v.tailDone = false;
+                m_tails.fetch_sub(1, std::memory_order_release);
+            }
+            if (v.head.buffer)
+                batch.releasedBuffers.push_back(v.head.buffer);
+            if (v.head.stage)
+                batch.releasedStages.push_back(v.head.stage);
         }
         v.head = Playhead {};
         v.head.buffer = c.buffer;
+        v.head.stage = c.stage;
         v.set = StereoGain {};
         v.head.gain.jump(v.set);
         v.sounding = v.stopping = false;
         break;
     }
+    case MixerCommand::SetStage:
+        if (v.next)
+            batch.releasedStages.push_back(v.next);
+        v.next = nullptr;
+        if (!c.stage || !v.head.buffer || c.stage->buffer() != v.head.buffer) {
+            if (c.stage)
+                batch.releasedStages.push_back(c.stage); // primed for a buffer since replaced
+        } else if (v.sounding && !v.stopping) {
+            v.next = c.stage;
+            v.nextAt = c.at;
+        } else {
+            if (v.head.stage)
+                batch.releasedStages.push_back(v.head.stage);
+            v.head.stage = c.stage;
+        }
+        break;
     case MixerCommand::Play:
         if (!v.head.buffer)
             break;
@@ -391,21 +510,64 @@ void Mixer::apply(Batch& batch, const MixerCommand& c) noexcept
         else if (!v.sounding)
             v.head.gain.jump(v.set);
         break;
+    case MixerCommand::SetTempo:
+        // On the first frame of this period, as for every voice the batch changes.
+        if (v.head.stage) {
+            TimeStretch& st = v.head.stage->stretch();
+            st.schedule(c.setting, st.position());
+        }
+        break;
     case MixerCommand::NewTable:
         break;
     }
+}
+
+bool Mixer::takeOver(Voice& v) noexcept
+{
+    if (!v.sounding || v.stopping) {
+        // Nothing to fade from: the stage simply replaces the one the voice had.
+        if (v.head.stage && !m_toGui.push(Garbage { nullptr, nullptr, v.head.stage }))
+            return false;
+        v.head.stage = v.next;
+        v.next = nullptr;
+        return true;
+    }
+    // The voice's sound so far fades out as a tail while the stage fades in.
+    if (v.tail.buffer) {
+        if (!m_toGui.push(
+                Garbage { nullptr, v.tail.sharesBuffer ? nullptr : v.tail.buffer, v.tail.stage }))
+            return false;
+    } else {
+        m_tails.fetch_add(1, std::memory_order_release);
+    }
+    v.tail = v.head;
+    v.tail.sharesBuffer = true;
+    v.tail.gain.toward({ 0.0f, 0.0f }, m_rampFrames);
+    v.tailDone = false;
+    v.head.stage = v.next;
+    v.next = nullptr;
+    v.head.gain.jump({ 0.0f, 0.0f });
+    v.head.gain.toward(v.set, m_rampFrames);
+    return true;
 }
 
 void Mixer::render(float* out, int frames) noexcept SORVANTO_NONBLOCKING
 {
     applyBatches();
     std::memset(out, 0, sizeof(float) * size_t(frames) * 2);
+    const std::int64_t clock = m_clock.load(std::memory_order_relaxed);
     for (Voice& v : m_table->voices) {
+        // A handover lands in the period that holds its frame: every voice handed over for the
+        // same frame changes in the same period.
+        if (v.next && v.nextAt < clock + frames)
+            takeOver(v);
         if (v.tail.buffer && !v.tailDone) {
             if (mixRun(out, frames, v.tail, true) != RunEnd::Running)
                 v.tailDone = true;
         }
-        if (v.tailDone && m_toGui.push(Garbage { nullptr, v.tail.buffer })) {
+        if (v.tailDone
+            && m_toGui.push(
+                Garbage { nullptr, v.tail.sharesBuffer ? nullptr : v.tail.buffer, v.tail.stage })) {
             v.tail = Playhead {};
             v.tailDone = false;
             m_tails.fetch_sub(1, std::memory_order_release);
@@ -413,12 +575,74 @@ void Mixer::render(float* out, int frames) noexcept SORVANTO_NONBLOCKING
         if (!v.sounding)
             continue;
         const RunEnd end = mixRun(out, frames, v.head, v.stopping);
+        // A stage back at the original tempo and key, faded to its untouched copy, leaves the
+        // voice: the buffer plays on from the same frame without it.
+        if (v.head.stage && v.head.stage->stretch().setting().original()
+            && !v.head.stage->stretch().processing()
+            && m_toGui.push(Garbage { nullptr, nullptr, v.head.stage })) {
+            v.head.pos = v.head.stage->stretch().contentFrame();
+            v.head.stage = nullptr;
+        }
         if (end == RunEnd::Running)
             continue;
-        if (end == RunEnd::BufferDone)
+        if (end == RunEnd::BufferDone) {
             v.head.pos = 0;
+            if (v.head.stage) // a one-shot starts over at the loop's first frame
+                v.head.stage->stretch().schedule(v.head.stage->stretch().setting(), 0);
+        }
         v.sounding = v.stopping = false;
         v.head.gain.jump(v.set);
+    }
+    publishClocks(clock + frames);
+}
+
+void Mixer::publishClocks(std::int64_t clock) noexcept
+{
+    const unsigned seq = m_clockSeq.load(std::memory_order_relaxed);
+    m_clockSeq.store(seq + 1, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
+    m_clock.store(clock, std::memory_order_relaxed);
+    const size_t n = std::min<size_t>(m_table->voices.size(), clockedVoices);
+    for (size_t i = 0; i < n; ++i) {
+        const Voice& v = m_table->voices[i];
+        ClockSlot& c = m_clocks[i];
+        const bool staged = v.head.stage != nullptr;
+        const std::int64_t length = v.head.buffer ? lengthOf(v.head.buffer) : 1;
+        if (staged) {
+            const TimeStretch& st = v.head.stage->stretch();
+            c.at.store(st.phase(), std::memory_order_relaxed);
+            c.loopOut.store(st.loopFrames(), std::memory_order_relaxed);
+            c.loopIn.store(st.sourceFrames(), std::memory_order_relaxed);
+        } else {
+            c.at.store(v.head.pos, std::memory_order_relaxed);
+            c.loopOut.store(std::max<std::int64_t>(1, length), std::memory_order_relaxed);
+            c.loopIn.store(std::max<std::int64_t>(1, length), std::memory_order_relaxed);
+        }
+        c.sounding.store(v.sounding && !v.stopping, std::memory_order_relaxed);
+        c.staged.store(staged, std::memory_order_relaxed);
+    }
+    m_clockSeq.store(seq + 2, std::memory_order_release);
+}
+
+VoiceClock Mixer::voiceClock(int voice) const
+{
+    VoiceClock out;
+    if (voice < 0 || voice >= clockedVoices)
+        return out;
+    const ClockSlot& c = m_clocks[size_t(voice)];
+    for (;;) {
+        const unsigned before = m_clockSeq.load(std::memory_order_acquire);
+        if (before & 1u)
+            continue;
+        out.clock = m_clock.load(std::memory_order_relaxed);
+        out.at = c.at.load(std::memory_order_relaxed);
+        out.loopOut = c.loopOut.load(std::memory_order_relaxed);
+        out.loopIn = c.loopIn.load(std::memory_order_relaxed);
+        out.sounding = c.sounding.load(std::memory_order_relaxed);
+        out.staged = c.staged.load(std::memory_order_relaxed);
+        std::atomic_thread_fence(std::memory_order_acquire);
+        if (m_clockSeq.load(std::memory_order_relaxed) == before)
+            return out;
     }
 }
 

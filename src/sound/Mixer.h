@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sound/AudioDevice.h"
+#include "sound/TimeStretch.h"
 #include "sound/WavLoader.h"
 
 #include <array>
@@ -66,6 +67,8 @@ private:
 // One command to a voice. Buffers and tables travel as owning raw pointers: the GUI thread
 // allocates them, the audio thread holds them, and sends them back in a Batch to be freed.
 struct VoiceTable;
+struct Voice;
+class VoiceStage;
 // A table of `voices` silent voices without buffers, for a NewTable command. GUI thread.
 VoiceTable* newVoiceTable(size_t voices);
 // Frees a table that was never handed to the mixer, with the buffers it holds. GUI thread.
@@ -73,16 +76,23 @@ void deleteVoiceTable(VoiceTable* table);
 
 struct MixerCommand
 {
-    enum Kind { SetBuffer, Play, Stop, SetGain, NewTable } kind = Play;
+    enum Kind { SetBuffer, Play, Stop, SetGain, NewTable, SetStage, SetTempo } kind = Play;
     int voice = 0;
     SoundBuffer* buffer = nullptr; // SetBuffer: the new buffer, owned by the mixer from now on
     VoiceTable* table = nullptr; // NewTable: the new table, owned by the mixer from now on
+    // SetBuffer: the new buffer's tempo and key stage (null: plays untouched); SetStage: a stage
+    // primed for the voice's buffer that takes over. Owned by the mixer from now on.
+    VoiceStage* stage = nullptr;
+    // SetStage: the output frame (see Mixer::clock()) at which a sounding voice hands over to
+    // the stage, cross-fading; the period that holds it, or the next one when it has passed.
+    std::int64_t at = -1;
     bool loop = false; // Play
     // Play: a voice that sounds now gives the start its loop phase (its position, modulo this
     // voice's loop length, when the batch is applied); -1, or a voice that does not sound, plays
     // from the voice's own position.
     int stepWith = -1;
     StereoGain gain; // SetGain
+    TempoKey setting; // SetTempo: the voice's stage changes to it on the period's first frame
 };
 
 // A group of commands that the audio thread applies at the start of one period, all together.
@@ -94,6 +104,27 @@ struct Batch
     std::vector<MixerCommand> commands;
     std::vector<SoundBuffer*> releasedBuffers;
     std::vector<VoiceTable*> releasedTables;
+    std::vector<VoiceStage*> releasedStages;
+};
+
+// Where a voice stood after the last render call, for the GUI thread to foresee which source
+// frame it plays at a later output frame: at output frame clock + d (d >= 0) a sounding voice
+// plays source frame ((at + d) % loopOut) * loopIn / loopOut, a silent one at * loopIn / loopOut.
+struct VoiceClock
+{
+    std::int64_t clock = 0; // output frames rendered so far
+    std::int64_t at = 0; // the next frame: the buffer position, or a stage's loop phase
+    std::int64_t loopOut = 1; // output frames per pass of the loop
+    std::int64_t loopIn = 1; // source frames per pass
+    bool sounding = false;
+    bool staged = false; // a tempo and key stage plays the voice
+
+    // The source frame the voice plays `ahead` output frames after `clock`. Any thread.
+    std::int64_t sourceFrameAfter(std::int64_t ahead) const
+    {
+        const std::int64_t out = sounding ? (at + ahead) % loopOut : at;
+        return out * loopIn / loopOut;
+    }
 };
 
 // The mixer: a table of voices, one per channel slot, rendered on the audio thread and driven
@@ -104,6 +135,12 @@ struct Batch
 // fade out over rampMs; a start plays its first frame at the full set gain. A stopped voice keeps
 // its position where its sound ceased (the end of the fade) and plays on from there; a new buffer
 // starts at its first frame; a one-shot that ran to its end plays again from the start.
+//
+// A voice with a tempo and key stage (VoiceStage) renders through it: its loop lasts the stage's
+// scaled length and a SetTempo command reaches every stage at the start of the same period. A
+// stage handed over by SetStage takes over at its frame with a cross-fade of rampMs; a stage
+// back at the original tempo and key is dropped once it has faded to the untouched copy, and the
+// voice plays on from the same source frame without it, sample for sample as if it never had one.
 class Mixer : public RenderSource
 {
 public:
@@ -144,13 +181,29 @@ public:
 
     // Number of batches published and not yet applied (for tests).
     size_t pendingBatches() const;
+    // Where voice `voice` stood after the last render call (a consistent snapshot). GUI thread.
+    VoiceClock voiceClock(int voice) const;
+
+    // Voices whose clock the audio thread publishes.
+    static constexpr int clockedVoices = 32;
 
 private:
     struct Garbage
     {
         Batch* batch = nullptr;
         SoundBuffer* buffer = nullptr;
+        VoiceStage* stage = nullptr;
     };
+    struct ClockSlot
+    {
+        std::atomic<std::int64_t> at { 0 };
+        std::atomic<std::int64_t> loopOut { 1 };
+        std::atomic<std::int64_t> loopIn { 1 };
+        std::atomic<bool> sounding { false };
+        std::atomic<bool> staged { false };
+    };
+    void publishClocks(std::int64_t clock) noexcept;
+    bool takeOver(Voice& v) noexcept;
     void applyBatches() noexcept;
     void apply(Batch& batch, const MixerCommand& c) noexcept;
     void retire(SoundBuffer* buffer);
@@ -165,6 +218,11 @@ private:
     std::atomic<size_t> m_published { 0 };
     std::atomic<size_t> m_applied { 0 };
     std::atomic<int> m_tails { 0 }; // replaced buffers fading out in the table (audio thread)
+    // Voice clocks, written by the audio thread after each render under a sequence count (odd
+    // while it writes), read by the GUI thread.
+    std::atomic<unsigned> m_clockSeq { 0 };
+    std::atomic<std::int64_t> m_clock { 0 };
+    std::array<ClockSlot, clockedVoices> m_clocks;
 };
 
 } // namespace DX7Sound

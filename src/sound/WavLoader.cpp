@@ -295,11 +295,13 @@ private:
 
 } // namespace
 
-// One job of the loader thread: the rest of a buffer to decode, or a buffer to free.
+// One job of the loader thread: the rest of a buffer to decode, a buffer to free, or a task.
 struct LoaderJob
 {
     SoundBuffer* buffer = nullptr;
-    std::unique_ptr<Decoder> decoder; // empty: free the buffer
+    std::unique_ptr<Decoder> decoder; // empty: free the buffer (or run the task)
+    std::function<void()> task;
+    bool first = false; // given to runFirst()
 };
 
 struct Loader::Impl
@@ -330,7 +332,9 @@ struct Loader::Impl
             runningFree = !job.decoder;
             lock.unlock();
             bool again = false;
-            if (job.decoder)
+            if (job.task)
+                job.task();
+            else if (job.decoder)
                 again = decodeTurn(job);
             else
                 delete job.buffer; // its decoding ended before this job ran
@@ -457,7 +461,40 @@ void Loader::dispose(SoundBuffer* buffer)
     std::lock_guard lock(d->mutex);
     // Behind its own decoding job, which the cancel ends at its next turn.
     d->recheckHeld();
-    d->jobs.push_back(LoaderJob { buffer, nullptr });
+    d->jobs.push_back(LoaderJob { buffer, nullptr, {} });
+}
+
+void Loader::runFirst(std::function<void()> task)
+{
+    std::lock_guard lock(d->mutex);
+    // Behind the tasks already waiting at the front, ahead of the decodings and frees.
+    auto it = d->jobs.begin();
+    while (it != d->jobs.end() && it->first)
+        ++it;
+    LoaderJob job;
+    job.task = std::move(task);
+    job.first = true;
+    d->jobs.insert(it, std::move(job));
+    d->wake.notify_one();
+}
+
+std::function<void()> Loader::takeFirstTask()
+{
+    std::lock_guard lock(d->mutex);
+    if (d->jobs.empty() || !d->jobs.front().first)
+        return {};
+    std::function<void()> task = std::move(d->jobs.front().task);
+    d->jobs.pop_front();
+    return task;
+}
+
+void Loader::runLater(std::function<void()> task)
+{
+    std::lock_guard lock(d->mutex);
+    LoaderJob job;
+    job.task = std::move(task);
+    d->jobs.push_back(std::move(job));
+    d->wake.notify_one();
 }
 
 int Loader::pendingJobs() const
@@ -579,7 +616,7 @@ std::unique_ptr<SoundBuffer> loadWav(
     if (!decoder->done()) {
         std::lock_guard lock(loader.d->mutex);
         buffer->m_decoder.store(&loader, std::memory_order_release);
-        loader.d->jobs.push_back(LoaderJob { buffer.get(), std::move(decoder) });
+        loader.d->jobs.push_back(LoaderJob { buffer.get(), std::move(decoder), {} });
         loader.d->wake.notify_one();
     }
     return buffer;

@@ -132,6 +132,15 @@ public:
     void dispose(SoundBuffer* buffer);
     // Jobs queued or running (decodings and frees). Any thread.
     int pendingJobs() const;
+    // GUI thread: runs `task` on the loader thread ahead of every queued decoding and free
+    // (after the step that runs now). Tasks run in the order given, also when the loader is
+    // being destroyed. Never waits.
+    void runFirst(std::function<void()> task);
+    // Any thread: takes the first task given to runFirst() that has not started yet, for the
+    // caller to run itself instead (so two run at once); empty when there is none.
+    std::function<void()> takeFirstTask();
+    // Any thread: runs `task` on the loader thread after every job queued so far.
+    void runLater(std::function<void()> task);
 
 private:
     friend std::unique_ptr<SoundBuffer> loadWav(const QString&, int, Loader&, LoadRefusal*);

@@ -63,6 +63,30 @@ Command commandOf(int key, Qt::KeyboardModifiers modifiers, quint32 scanCode, bo
         return { Gesture::PopupItem, shift ? RenamePhraseSet : RenamePhrase };
     if (key == Qt::Key_Delete && (held == Qt::NoModifier || held == Qt::ShiftModifier))
         return { Gesture::PopupItem, shift ? DeletePhraseSet : DeletePhrase };
+    if (held == Qt::ControlModifier || held == (Qt::ControlModifier | Qt::ShiftModifier)) {
+        const auto tempo = [](TempoStep step) { return Command { Gesture::Tempo, -1, step }; };
+        const bool fine = shift;
+        switch (key) {
+        case Qt::Key_Up:
+            return tempo(fine ? TempoStep::FasterBy1 : TempoStep::Faster);
+        case Qt::Key_Down:
+            return tempo(fine ? TempoStep::SlowerBy1 : TempoStep::Slower);
+        case Qt::Key_Right:
+            if (!fine)
+                return tempo(TempoStep::KeyUp);
+            break;
+        case Qt::Key_Left:
+            if (!fine)
+                return tempo(TempoStep::KeyDown);
+            break;
+        case Qt::Key_0:
+            if (!fine)
+                return tempo(TempoStep::Original);
+            break;
+        default:
+            break;
+        }
+    }
     if (!plain)
         return {};
     if (key == Qt::Key_Space)
@@ -127,8 +151,31 @@ QString keyName(Gesture gesture, int column)
         }
     case Gesture::Quit:
         return QStringLiteral("Ctrl+Q");
+    case Gesture::Tempo:
+        return QStringLiteral("Ctrl+Up, Ctrl+Down, Ctrl+Left, Ctrl+Right, Ctrl+0");
     case Gesture::None:
         break;
+    }
+    return {};
+}
+
+QString tempoKeyName(TempoStep step)
+{
+    switch (step) {
+    case TempoStep::Faster:
+        return QStringLiteral("Ctrl+Up");
+    case TempoStep::Slower:
+        return QStringLiteral("Ctrl+Down");
+    case TempoStep::FasterBy1:
+        return QStringLiteral("Ctrl+Shift+Up");
+    case TempoStep::SlowerBy1:
+        return QStringLiteral("Ctrl+Shift+Down");
+    case TempoStep::KeyUp:
+        return QStringLiteral("Ctrl+Right");
+    case TempoStep::KeyDown:
+        return QStringLiteral("Ctrl+Left");
+    case TempoStep::Original:
+        return QStringLiteral("Ctrl+0");
     }
     return {};
 }
@@ -243,6 +290,9 @@ bool KeyMap::handle(QWidget* receiver, QKeyEvent* key)
         break;
     case Keys::Gesture::Quit:
         m_intents.quit();
+        break;
+    case Keys::Gesture::Tempo:
+        m_intents.stepTempo(command.step);
         break;
     case Keys::Gesture::None:
         break;

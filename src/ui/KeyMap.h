@@ -8,6 +8,9 @@
 class QKeyEvent;
 class QWidget;
 
+// The items of the Tempo menu, which keys stand for too.
+enum class TempoStep { Faster, Slower, FasterBy1, SlowerBy1, KeyUp, KeyDown, Original };
+
 // The player's gestures that a key stands for; each one does what the matching mouse gesture
 // does, through the same handler. Implemented by the main window; GUI thread only. Columns are
 // 0, 1, 2.
@@ -37,6 +40,8 @@ public:
     virtual void runPopupItem(int column, int item) = 0;
     // Ends the program as closing the main window does.
     virtual void quit() = 0;
+    // An item of the Tempo menu.
+    virtual void stepTempo(TempoStep step) = 0;
 };
 
 namespace Keys {
@@ -53,7 +58,8 @@ enum class Gesture {
     Save,
     Popup,
     PopupItem,
-    Quit
+    Quit,
+    Tempo
 };
 
 // The popup menu's items, in menu order, as PopupItem's `column` names them.
@@ -63,6 +69,7 @@ struct Command
 {
     Gesture gesture = Gesture::None;
     int column = -1; // Play and Mute: 0..2; PopupItem: the PopupItem
+    TempoStep step = TempoStep::Original; // Tempo
     bool operator==(const Command&) const = default;
 };
 
@@ -80,17 +87,19 @@ bool platformHasXkbScanCodes();
 
 // The key names as the tooltips and the help show them (PopupItem: `column` is the item).
 QString keyName(Gesture gesture, int column = -1);
+// The key of a Tempo menu item, as its shortcut text shows it.
+QString tempoKeyName(TempoStep step);
 
 } // namespace Keys
 
 // The window-wide keys of the main window: turns Space, 1..3, Shift+1..3, F5, Ctrl+S, Alt+O,
-// F10, Ctrl+Q, and in a phrase list Enter, the Menu key and Shift+F10 (its popup), F2,
-// Shift+F2, Delete and Shift+Delete (the popup's items) into calls on the intents, whichever
-// widget of the window has focus, before that widget sees the key (a list's own type-ahead search
-// does not take the digits). Acts only while the main window is the active window: the program's
-// dialogs keep their keys. Leaves every key alone while a modal window or a popup menu is open
-// and while the focus is in a box that takes typing (any line edit, text edit, spin box or
-// editable combo box). A held key acts once.
+// F10, Ctrl+Q, the tempo keys (Ctrl with the arrows and 0), and in a phrase list Enter, the Menu
+// key and Shift+F10 (its popup), F2, Shift+F2, Delete and Shift+Delete (the popup's items) into
+// calls on the intents, whichever widget of the window has focus, before that widget sees the
+// key (a list's own type-ahead search does not take the digits). Acts only while the main window
+// is the active window: the program's dialogs keep their keys. Leaves every key alone while a
+// modal window or a popup menu is open and while the focus is in a box that takes typing (any
+// line edit, text edit, spin box or editable combo box). A held key acts once.
 // Knows nothing of sound or files. Watches the whole application's key events; GUI thread only.
 class KeyMap : public QObject
 {

@@ -315,7 +315,13 @@ TEST_F(Installed, MenuEntryMetadataIconsAndManPagePassTheDesktopsChecks)
 
     const QByteArray man = fileBytes(usr(QStringLiteral("share/man/man1/sorvanto.1.gz")));
     EXPECT_TRUE(man.startsWith("\x1f\x8b")) << "the man page is installed compressed";
-    EXPECT_TRUE(QFile::exists(usr(QStringLiteral("share/doc/sorvanto/copyright"))));
+    // The licence, in the words each format wants: SPDX for AppStream, the machine-readable
+    // copyright file with the licence's notice for Debian.
+    EXPECT_TRUE(
+        fileBytes(metainfo).contains("<project_license>GPL-3.0-or-later</project_license>"));
+    const QByteArray copyright = fileBytes(usr(QStringLiteral("share/doc/sorvanto/copyright")));
+    EXPECT_TRUE(copyright.contains("\nLicense: GPL-3.0-or-later\n")) << copyright.constData();
+    EXPECT_TRUE(copyright.contains("/usr/share/common-licenses/GPL-3"));
 }
 
 TEST_F(Installed, DebianPackageListsItsLibrariesAndLintianFindsNoErrors)

@@ -324,7 +324,8 @@ TEST_F(KeyboardControl, TooltipsTellNameValueAndKey)
     EXPECT_EQ(tip(ui().animKnob4), "Pan 2: C\nKeys: Up, Down; Enter centres");
     EXPECT_EQ(tip(ui().miniButton3), "Mute 3: off\nKey: Shift+3");
     EXPECT_EQ(tip(ui().miniButtonGreen2), "Play 2: stopped\nKey: 2");
-    EXPECT_EQ(tip(ui().syncButton1), "Sync all: start / stop: stopped\nKey: Space");
+    EXPECT_EQ(
+        tip(ui().syncButton1), "Sync all: start / stop: stopped, tempo 100%, key 0\nKey: Space");
 
     // The values are those of the moment the tip shows (a press in a list loads the set's
     // values, so it comes first).
@@ -339,7 +340,8 @@ TEST_F(KeyboardControl, TooltipsTellNameValueAndKey)
     EXPECT_EQ(tip(ui().animKnob1), "Level 1: 0.0 dB, muted\nKeys: Up, Down");
     EXPECT_EQ(tip(ui().miniButton1), "Mute 1: on\nKey: Shift+1");
     EXPECT_EQ(tip(ui().miniButtonGreen2), "Play 2: playing\nKey: 2");
-    EXPECT_EQ(tip(ui().syncButton1), "Sync all: start / stop: playing\nKey: Space");
+    EXPECT_EQ(
+        tip(ui().syncButton1), "Sync all: start / stop: playing, tempo 100%, key 0\nKey: Space");
 }
 
 TEST_F(KeyboardControl, AltOAndF10OpenTheOptionsMenu)

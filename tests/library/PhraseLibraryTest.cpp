@@ -362,3 +362,79 @@ TEST_F(SoundDir, HostileSetFilesGiveDefaultsAndStillSave)
     EXPECT_EQ(s.Pan[0], 0);
     EXPECT_TRUE(readAll(file).startsWith(junk));
 }
+
+TEST_F(SoundDir, TempoAndTransposeReadWithDefaultsClampedAndUnreadableAsOriginal)
+{
+    const QString file = dir() + QStringLiteral("set.ini");
+    SetSettings s = ReadSetSettings(file, kSection);
+    EXPECT_EQ(s.Tempo, 100);
+    EXPECT_EQ(s.Transpose, 0);
+    const struct
+    {
+        const char* tempo;
+        const char* transpose;
+        int wantTempo;
+        int wantTranspose;
+    } cases[] = {
+        { "85", "+2", 85, 2 },
+        { " 72.6 ", "-3", 73, -3 }, // the number rule rounds
+        { "49", "-13", 50, -12 }, // clamped
+        { "201", "13", 200, 12 },
+        { "0", "-0", 50, 0 },
+        { "-40", "99", 50, 12 },
+        { "fast", "up", 100, 0 }, // not a number
+        { "", "", 100, 0 },
+        { "40000", "-40000", 100, 0 }, // beyond what the number rule holds
+        { "&H64", "&O2", 100, 2 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.tempo) + " / " + c.transpose);
+        writeAll(file,
+            QByteArray("[Vorn's Sorvanto]\nTempo=") + c.tempo + "\nTranspose=" + c.transpose
+                + "\n");
+        s = ReadSetSettings(file, kSection);
+        EXPECT_EQ(s.Tempo, c.wantTempo);
+        EXPECT_EQ(s.Transpose, c.wantTranspose);
+    }
+    // Only its own section counts.
+    writeAll(file, "[Other]\nTempo=80\n[Vorn's Sorvanto]\nLevel1=70\n");
+    EXPECT_EQ(ReadSetSettings(file, kSection).Tempo, 100);
+}
+
+TEST_F(SoundDir, SavingWritesTempoAndTransposeKeepingForeignKeysCommentsAndLineEnds)
+{
+    const QString file = dir() + QStringLiteral("set.ini");
+    const QByteArray before = "; practice notes\r\n[Vorn's Sorvanto]\r\nLevel1=70\r\nMyKey=keep "
+                              "me\r\n\r\n[Other]\r\nTempo=33\r\n";
+    writeAll(file, before);
+    SetValues v;
+    v.Level = { 70, 80, 80 };
+    v.Pan = { 50, 50, 50 };
+    // At the recorded tempo and key, no new keys.
+    WriteSetSettings(file, kSection, v);
+    QByteArray after = readAll(file);
+    EXPECT_FALSE(after.contains("Transpose")) << after.constData();
+    EXPECT_TRUE(after.endsWith("[Other]\r\nTempo=33\r\n")) << after.constData();
+
+    v.Tempo = 85;
+    v.Transpose = -2;
+    WriteSetSettings(file, kSection, v);
+    after = readAll(file);
+    EXPECT_EQ(after,
+        QByteArray("; practice notes\r\n[Vorn's Sorvanto]\r\nLevel1=70\r\nMyKey=keep me\r\n"
+                   "Pan1=50\r\nLevel2=80\r\nPan2=50\r\nLevel3=80\r\nPan3=50\r\nMute1=0\r\n"
+                   "Mute2=0\r\nMute3=0\r\nTempo=85\r\nTranspose=-2\r\n\r\n[Other]\r\n"
+                   "Tempo=33\r\n"));
+    SetSettings back = ReadSetSettings(file, kSection);
+    EXPECT_EQ(back.Tempo, 85);
+    EXPECT_EQ(back.Transpose, -2);
+
+    // Back to the original: the keys written before now say so (they are not left at 85).
+    v.Tempo = 100;
+    v.Transpose = 0;
+    WriteSetSettings(file, kSection, v);
+    back = ReadSetSettings(file, kSection);
+    EXPECT_EQ(back.Tempo, 100);
+    EXPECT_EQ(back.Transpose, 0);
+    EXPECT_TRUE(readAll(file).contains("Tempo=100\r\nTranspose=0\r\n"));
+}

@@ -110,6 +110,13 @@ public:
     {
         return QApplication::activeModalWidget() || QApplication::activePopupWidget();
     }
+    void showTempoKey(int tempo, int semitones) override
+    {
+        shownTempo = tempo;
+        shownSemitones = semitones;
+    }
+    int shownTempo = 100;
+    int shownSemitones = 0;
     bool unloaded() const override { return closed; }
 
     // Selects the row of `list` whose text is `entry`; false when there is none.

@@ -191,12 +191,20 @@ TEST_F(Form1Design, PhraseListsHaveTheirGeometryColoursAndOneSelectedRow)
 TEST_F(Form1Design, MenusStandInTheirOrderWithTheDesignCheckMarks)
 {
     const QList<QAction*> bar = form->menuBar()->actions();
-    ASSERT_EQ(bar.size(), 2);
+    ASSERT_EQ(bar.size(), 3);
     EXPECT_EQ(bar[0], ui(*form).mnuOptions->menuAction());
     EXPECT_EQ(bar[0]->text(), QStringLiteral("Options"));
     EXPECT_EQ(bar[1], ui(*form).mnuSave);
     EXPECT_EQ(ui(*form).mnuSave->text(), QStringLiteral("Save Settings"));
     EXPECT_EQ(ui(*form).mnuSave->menu(), nullptr);
+    // Right of Save Settings, the Tempo menu, titled plainly at the recorded tempo and key.
+    const auto* tempo = form->findChild<QMenu*>(QStringLiteral("mnuTempo"));
+    ASSERT_NE(tempo, nullptr);
+    EXPECT_EQ(bar[2], tempo->menuAction());
+    EXPECT_EQ(tempo->title(), QStringLiteral("Tempo"));
+    EXPECT_EQ(actionTexts(tempo->actions()),
+        (QStringList { "Faster", "Slower", "Faster by 1 %", "Slower by 1 %", "-", "Key up",
+            "Key down", "-", "Original tempo and key" }));
 
     EXPECT_EQ(actionTexts(ui(*form).mnuOptions->actions()),
         (QStringList { "Settings...", "-", "Phrase Sync", "Auto Play", "Show Extension",

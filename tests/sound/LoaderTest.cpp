@@ -10,7 +10,10 @@
 #include <QTemporaryDir>
 #include <chrono>
 #include <cmath>
+#include <functional>
+#include <future>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <thread>
@@ -335,4 +338,44 @@ TEST(WavLoader, RefusesWhatIsNotARegularFileWithoutWaiting)
     EXPECT_FALSE(DX7Sound::loadWav(fifo, 44100, loader));
     EXPECT_FALSE(DX7Sound::loadWav(dir.path(), 44100, loader));
     EXPECT_FALSE(DX7Sound::loadWav(QStringLiteral("/dev/zero"), 44100, loader));
+}
+
+TEST(LoaderTasks, FirstTasksRunAheadOfLaterOnesAndOnlyTheyCanBeTakenOver)
+{
+    DX7Sound::Loader loader;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::promise<void> blocking;
+    std::mutex m;
+    std::vector<int> order;
+    const auto note = [&](int n) {
+        std::lock_guard lock(m);
+        order.push_back(n);
+    };
+    // The thread waits inside the first task while the others queue up behind it.
+    loader.runFirst([&, released] {
+        blocking.set_value();
+        released.wait();
+    });
+    blocking.get_future().wait();
+    loader.runLater([&] { note(3); });
+    loader.runFirst([&] { note(1); });
+    loader.runFirst([&] { note(2); });
+    // The first of the waiting runFirst tasks can be run elsewhere; a later task cannot.
+    std::function<void()> taken = loader.takeFirstTask();
+    ASSERT_TRUE(taken);
+    taken();
+    release.set_value();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (;;) {
+        {
+            std::lock_guard lock(m);
+            if (order.size() >= 3 || std::chrono::steady_clock::now() > until)
+                break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::lock_guard lock(m);
+    EXPECT_EQ(order, (std::vector<int> { 1, 2, 3 }));
+    EXPECT_FALSE(loader.takeFirstTask());
 }

@@ -85,3 +85,29 @@ TEST(KeyCommands, DigitsSpaceEnterAndFunctionKeysOnEveryLayout)
     EXPECT_EQ(Keys::commandOf(Qt::Key_Ampersand, N, 10, false), none) << "no XKB codes";
     EXPECT_EQ(Keys::commandOf(Qt::Key_1, N, 2, true), (Command { Gesture::Play, 0 }));
 }
+
+TEST(KeyCommands, CtrlWithTheArrowsAndZeroStepTempoAndKey)
+{
+    constexpr auto C = Qt::ControlModifier;
+    const auto tempo = [](TempoStep step) { return Command { Gesture::Tempo, -1, step }; };
+    const Command none;
+    const Case cases[] = {
+        { "Ctrl+Up", Qt::Key_Up, C, 0, tempo(TempoStep::Faster) },
+        { "Ctrl+Down", Qt::Key_Down, C, 0, tempo(TempoStep::Slower) },
+        { "Ctrl+Shift+Up", Qt::Key_Up, C | S, 0, tempo(TempoStep::FasterBy1) },
+        { "Ctrl+Shift+Down", Qt::Key_Down, C | S, 0, tempo(TempoStep::SlowerBy1) },
+        { "Ctrl+Right", Qt::Key_Right, C, 0, tempo(TempoStep::KeyUp) },
+        { "Ctrl+Left", Qt::Key_Left, C, 0, tempo(TempoStep::KeyDown) },
+        { "Ctrl+0", Qt::Key_0, C, 19, tempo(TempoStep::Original) },
+        { "Ctrl+keypad 0", Qt::Key_0, C | K, 0, tempo(TempoStep::Original) },
+        { "Up", Qt::Key_Up, N, 0, none },
+        { "Shift+Up", Qt::Key_Up, S, 0, none },
+        { "Ctrl+Alt+Up", Qt::Key_Up, C | Qt::AltModifier, 0, none },
+        { "Ctrl+Shift+Right", Qt::Key_Right, C | S, 0, none },
+        { "Ctrl+Shift+0", Qt::Key_0, C | S, 0, none },
+        { "0", Qt::Key_0, N, 19, none },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Keys::commandOf(c.key, c.mods, c.scan, c.scan != 0), c.expected) << c.what;
+    EXPECT_EQ(Keys::tempoKeyName(TempoStep::SlowerBy1), QStringLiteral("Ctrl+Shift+Down"));
+}
