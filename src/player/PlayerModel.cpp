@@ -306,23 +306,28 @@ void PlayerModel::haltChannel(int column)
     Playing[column] = false;
 }
 
-// Every stop of more than one column. The sync panel sweeps every channel, flagged or not (a
-// start from a lit panel may leave a channel playing whose flag was never set); the other
-// callers stop the flagged columns only.
-void PlayerModel::stopColumns(Sweep sweep)
+// Every stop that lets no events run. The sync panel sweeps every channel, flagged or not (a
+// start from a lit panel may leave a channel playing whose flag was never set); the library
+// commands and the end of the run stop the flagged columns, a Play button its own column. The
+// Play buttons of the stopped columns are released unless `releaseButtons` is false (a pressed
+// button has released itself; a closing window shows nothing more). The lamp goes out once no
+// column is flagged.
+void PlayerModel::stopColumns(std::array<bool, 3> which, bool releaseButtons)
 {
     for (int c = 0; c < 3; ++c) {
-        if (sweep == Sweep::EveryChannel || Playing[c]) {
+        if (which[c]) {
             haltChannel(c);
-            m_view.setPlayButton(c, false);
+            if (releaseButtons)
+                m_view.setPlayButton(c, false);
         }
     }
-    m_view.setSyncLamp(false);
+    if (!anyPlaying())
+        m_view.setSyncLamp(false);
 }
 
 void PlayerModel::stopAll()
 {
-    stopColumns(Sweep::Flagged);
+    stopColumns(Playing);
 }
 
 bool PlayerModel::stopColumn(int column)
@@ -342,10 +347,7 @@ bool PlayerModel::stopColumn(int column)
 
 Commands::IoResult PlayerModel::shutDown()
 {
-    for (int c = 0; c < 3; ++c) {
-        if (Playing[c])
-            haltChannel(c);
-    }
+    stopColumns(Playing, false);
     return Commands::StoreProgramFlags(m_values);
 }
 
@@ -451,9 +453,9 @@ bool PlayerModel::pressPlay(int column)
         m_view.setSyncLamp(true);
         return true;
     }
-    haltChannel(column);
-    if (!anyPlaying())
-        m_view.setSyncLamp(false);
+    std::array<bool, 3> which {};
+    which.at(column) = true;
+    stopColumns(which, false);
     return true;
 }
 
@@ -469,7 +471,7 @@ bool PlayerModel::pressSync()
 {
     const HandlerGuard handler = handlerRunning();
     if (anyPlaying()) {
-        stopColumns(Sweep::EveryChannel);
+        stopColumns({ true, true, true });
         return false;
     }
     if (!startSelectedSet())

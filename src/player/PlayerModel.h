@@ -139,8 +139,7 @@ public:
     void setCurrentListIndex(qint16 index) { CurrentListIndex = index; }
 
 private:
-    enum class Sweep { Flagged, EveryChannel };
-    void stopColumns(Sweep sweep);
+    void stopColumns(std::array<bool, 3> which, bool releaseButtons = true);
     void haltChannel(int column);
     void loadColumn(int column, const QString& path, qint16 level);
     bool playColumn(int column, const QString& path, int stepWith = -1);
