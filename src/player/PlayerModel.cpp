@@ -14,8 +14,8 @@
 namespace {
 
 constexpr quint8 kLoop = 1; // play flags: loop until stopped
-constexpr quint8 kMuteLevel = 0;
-constexpr qint16 kCentrePan = 50;
+using DX7Sound::kCentrePan;
+using DX7Sound::kMuteLevel;
 // How often a held-back quiet update looks again whether it may run.
 constexpr int kFollowRetryMs = 200;
 
@@ -51,17 +51,19 @@ void processPendingEventsThrice()
 
 } // namespace
 
-PlayerModel::PlayerModel(
-    PlayerView& view, Commands::ProgramValues& values, DX7Sound::Engine& engine)
+PlayerModel::PlayerModel(PlayerView& view, Commands::ProgramValues& values,
+    DX7Sound::Engine& engine, DirectoryWatcher& watcher)
     : m_view(view)
     , m_values(values)
     , m_engine(engine)
+    , m_watcher(watcher)
 {
+    // The retry timer is the model's own, so the watcher's reports end with the model.
     QObject::connect(
-        &m_watcher, &DirectoryWatcher::changed, &m_watcher, [this] { followDirectory(); });
+        &m_watcher, &DirectoryWatcher::changed, &m_followRetry, [this] { followDirectory(); });
     m_followRetry.setSingleShot(true);
     m_followRetry.setInterval(kFollowRetryMs);
-    QObject::connect(&m_followRetry, &QTimer::timeout, &m_watcher, [this] {
+    QObject::connect(&m_followRetry, &QTimer::timeout, &m_followRetry, [this] {
         if (m_followPending)
             followDirectory();
     });
@@ -457,14 +459,6 @@ bool PlayerModel::pressPlay(int column)
     which.at(column) = true;
     stopColumns(which, false);
     return true;
-}
-
-void PlayerModel::playHeld(int column)
-{
-    m_engine.PlayChannel(static_cast<qint16>(column), kLoop);
-    Playing.at(column) = true;
-    m_view.setPlayButton(column, true);
-    m_view.setSyncLamp(true);
 }
 
 bool PlayerModel::pressSync()
