@@ -298,7 +298,8 @@ void BM_PlayerPressToSound_Median20(benchmark::State& state)
     values.TempDir = runtimeDir;
     DX7Sound::Engine engine(DX7Sound::SystemDeviceFactory());
     SinkWatch sink;
-    std::unique_ptr<Form1> form = AppModul::StartProgram(values, engine);
+    const std::unique_ptr<AppModul::Program> program = AppModul::StartProgram(values, engine);
+    Form1* form = &program->window();
     if (!engine.deviceOpen() || !sink.start()) {
         state.SkipWithError("no PulseAudio server with the sorvanto_null sink in PULSE_SERVER");
         return;

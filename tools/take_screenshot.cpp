@@ -46,7 +46,8 @@ int main(int argc, char** argv)
     }
 
     DX7Sound::Engine engine([] { return std::make_unique<DX7Sound::OfflineDevice>(); });
-    const std::unique_ptr<Form1> form = AppModul::StartProgram(values, engine);
+    const std::unique_ptr<AppModul::Program> program = AppModul::StartProgram(values, engine);
+    Form1* form = &program->window();
     for (int c = 0; c < 3; ++c) {
         auto* list = form->findChild<PhraseList*>(QStringLiteral("lstPhrase_%1").arg(c));
         auto* play = form->findChild<StripButton*>(QStringLiteral("miniButtonGreen%1").arg(c + 1));

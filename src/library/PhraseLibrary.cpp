@@ -3,6 +3,7 @@
 #include "app/Commands.h"
 #include "app/FileNames.h"
 #include "app/ProfileFile.h"
+#include "library/PhraseNames.h"
 
 #include <QFile>
 
@@ -265,19 +266,14 @@ namespace Commands {
 QString PhrasePathFromEntry(const QString& WAVpath, const QString& entry)
 {
     QString name = entry;
-    if (!endsWithNoCase(WAVpath + name, QLatin1String(".wav")))
-        name += QStringLiteral(".wav");
+    if (!endsWithNoCase(WAVpath + name, Library::kWavEnding))
+        name += Library::kWavEnding;
     return Library::ResolveInDirectory(WAVpath, name);
 }
 
 QString SetSettingsFileFromEntry(const QString& WAVpath, const QString& entry)
 {
-    QString stem = entry;
-    if (endsWithNoCase(stem, QLatin1String(".wav")))
-        stem.chop(4);
-    if (endsWithNoCase(stem, QLatin1String("_1")))
-        stem.chop(2);
-    return Library::ResolveInDirectory(WAVpath, stem + QStringLiteral(".ini"));
+    return Library::ResolveInDirectory(WAVpath, Library::SetStem(entry) + QStringLiteral(".ini"));
 }
 
 } // namespace Commands

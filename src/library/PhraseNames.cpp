@@ -4,16 +4,34 @@ namespace Library {
 
 QString WithWavExtension(const QString& entry)
 {
-    if (entry.right(4).toLower() == QLatin1String(".wav"))
+    if (entry.endsWith(kWavEnding, Qt::CaseInsensitive))
         return entry;
-    return entry + QStringLiteral(".wav");
+    return entry + kWavEnding;
 }
 
 QString WithoutWavExtension(const QString& text)
 {
-    if (text.right(4).toLower() == QLatin1String(".wav"))
-        return text.left(text.size() - 4);
+    if (text.endsWith(kWavEnding, Qt::CaseInsensitive))
+        return text.left(text.size() - kWavEnding.size());
     return text;
+}
+
+QString SetStem(const QString& entry)
+{
+    QString stem = WithoutWavExtension(entry);
+    if (stem.endsWith(QLatin1String("_1"), Qt::CaseInsensitive))
+        stem.chop(2);
+    return stem;
+}
+
+QString PhraseRenameTarget(const QString& name)
+{
+    return name + kWavEnding;
+}
+
+QString SetRenameTarget(const QString& stem, int list)
+{
+    return stem + QStringLiteral("_%1").arg(list + 1) + kWavEnding;
 }
 
 bool IsPlainName(const QString& name)

@@ -7,11 +7,25 @@
 // directory, and the set names derived from list entries. Pure functions; any thread.
 namespace Library {
 
+// The ending of a phrase file, matched without regard to case.
+inline constexpr QLatin1String kWavEnding(".wav");
+
 // `entry` with ".wav" appended unless it ends so (any case).
 QString WithWavExtension(const QString& entry);
 
 // `text` less a final ".wav" (any case).
 QString WithoutWavExtension(const QString& text);
+
+// The stem of `entry`'s set, which names its set settings file: less ".wav", then less "_1"
+// (both without regard to case).
+QString SetStem(const QString& entry);
+
+// The file name a phrase renamed to `name` gets: `name` and ".wav".
+QString PhraseRenameTarget(const QString& name);
+
+// The file name the member of set `stem` in list `list` (0..2) gets when a set is renamed:
+// `stem`, its list's marker ("_1" in list 0) and ".wav".
+QString SetRenameTarget(const QString& stem, int list);
 
 // True when `name` has no directory separator and no NUL: a name inside the sound directory.
 bool IsPlainName(const QString& name);

@@ -165,7 +165,7 @@ void frmRenSet::rename()
         FileOps::SetAttributesNormal(sources[l]);
     std::array<bool, 3> renamed {};
     for (int l = 0; l < 3; ++l) {
-        const QString target = newText + QStringLiteral("_%1.wav").arg(l + 1);
+        const QString target = Library::SetRenameTarget(newText, l);
         if (!sources[l].isEmpty() && Library::IsLibraryName(target))
             renamed[l] = FileOps::RenameInLibrary(sources[l], wavPath + target);
     }

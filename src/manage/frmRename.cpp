@@ -24,7 +24,7 @@ frmRename::frmRename(LibraryIntents& intents, Commands::ProgramValues& values, Q
     addCaption(QStringLiteral("newNameCaption"), QStringLiteral("New name:"),
         FromTwips(60, 480, 855, 255), false);
     addButtons(FromTwips(120, 960, 2595, 495), FromTwips(2880, 960, 2595, 495));
-    addCaption(QStringLiteral("extensionCaption"), QStringLiteral(".wav"),
+    addCaption(QStringLiteral("extensionCaption"), Library::kWavEnding,
         FromTwips(4980, 480, 855, 255), true);
     setTabOrder(txtNewName, cancelButton);
     setTabOrder(cancelButton, renameButton);
@@ -79,7 +79,7 @@ void frmRename::rename()
     bool renamed = false;
     if (!source.isEmpty()) {
         FileOps::SetAttributesNormal(source);
-        const QString target = newText + QStringLiteral(".wav");
+        const QString target = Library::PhraseRenameTarget(newText);
         if (Library::IsLibraryName(target))
             renamed = FileOps::RenameInLibrary(source, wavPath + target);
     }

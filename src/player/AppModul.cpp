@@ -1,130 +1,59 @@
 #include "player/AppModul.h"
 
 #include "app/About.h"
+#include "app/CloseOnTermination.h"
 #include "app/Commands.h"
 #include "app/DisplayCheck.h"
 #include "app/Notices.h"
 #include "app/Placement.h"
 #include "app/ProgramLocations.h"
 #include "app/SingleInstance.h"
+#include "dialogs/SettingsCommand.h"
+#include "library/DirectoryWatcher.h"
+#include "manage/LibraryCommands.h"
 #include "player/Form1.h"
+#include "player/PlayerKeys.h"
+#include "player/PlayerModel.h"
 #include "sound/DX7Sound.h"
 
 #include <QApplication>
 #include <QProcessEnvironment>
-#include <QSocketNotifier>
 #include <QTimer>
 
-#include <array>
-#include <atomic>
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace AppModul {
 
-namespace {
-
-// The write end of the self-pipe, read by the signal handler. Only a handler installed by the
-// one CloseOnTermination that exists reads it.
-std::atomic<int> g_signalPipe { -1 };
-
-constexpr std::array<int, 3> kCloseSignals { SIGTERM, SIGINT, SIGHUP };
-std::array<struct sigaction, 3> g_previous {};
-
-extern "C" void onCloseSignal(int)
+Program::Program(Commands::ProgramValues& values, DX7Sound::Engine& engine)
+    : m_window(std::make_unique<Form1>(values))
+    , m_watcher(std::make_unique<DirectoryWatcher>())
+    , m_model(std::make_unique<PlayerModel>(m_window->view(), values, engine, *m_watcher))
+    , m_library(std::make_unique<LibraryCommands>(*m_model, values, m_window.get()))
+    , m_settings(std::make_unique<SettingsCommand>(*m_model, values, m_window.get()))
 {
-    const int saved = errno;
-    const int fd = g_signalPipe.load();
-    if (fd >= 0) {
-        const char byte = 1;
-        [[maybe_unused]] const ssize_t written = ::write(fd, &byte, 1);
-    }
-    errno = saved;
+    m_window->attach(*m_model, *m_library, *m_settings);
+    PlayerModel& model = *m_model;
+    m_keys = std::make_unique<PlayerKeys>(
+        m_window->keyControls(), [&model](int c) { return model.playing(c); },
+        [&model] { model.followDirectory(); }, [&model](int c) { model.aimPopup(c); },
+        [window = m_window.get()] { return window->tempoKeyText(); });
+    m_window->attachKeys(*m_keys);
 }
 
-} // namespace
+Program::~Program() = default;
 
-std::unique_ptr<Form1> StartProgram(Commands::ProgramValues& values, DX7Sound::Engine& engine)
+std::unique_ptr<Program> StartProgram(Commands::ProgramValues& values, DX7Sound::Engine& engine)
 {
     Commands::LoadProgramSettings(values);
-    auto form = std::make_unique<Form1>(values, engine);
+    auto program = std::make_unique<Program>(values, engine);
+    Form1* form = &program->window();
     form->applyOptionChecks();
     form->setWindowTitle(values.AppTitle);
     form->RefreshPhraseLists();
     form->show();
     form->LoadDXSound();
-    return form;
-}
-
-CloseOnTermination::CloseOnTermination()
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, m_pipe) == 0) {
-        g_signalPipe.store(m_pipe[0]);
-        m_notifier = new QSocketNotifier(m_pipe[1], QSocketNotifier::Read, this);
-        connect(m_notifier, &QSocketNotifier::activated, this, [this] {
-            drainPipe();
-            closeWindow();
-        });
-        struct sigaction action
-        {
-        };
-        action.sa_handler = onCloseSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        for (std::size_t i = 0; i < kCloseSignals.size(); ++i)
-            ::sigaction(kCloseSignals[i], &action, &g_previous[i]);
-    }
-    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-#ifndef QT_NO_SESSIONMANAGER
-        connect(
-            app, &QGuiApplication::commitDataRequest, this, [this] { closeWindow(); },
-            Qt::DirectConnection);
-#endif
-        connect(
-            app, &QCoreApplication::aboutToQuit, this, [this] { closeWindow(); },
-            Qt::DirectConnection);
-    }
-}
-
-CloseOnTermination::~CloseOnTermination()
-{
-    if (m_notifier) {
-        for (std::size_t i = 0; i < kCloseSignals.size(); ++i)
-            ::sigaction(kCloseSignals[i], &g_previous[i], nullptr);
-        g_signalPipe.store(-1);
-        delete m_notifier;
-    }
-    for (int fd : m_pipe) {
-        if (fd >= 0)
-            ::close(fd);
-    }
-}
-
-void CloseOnTermination::setWindow(Form1* window)
-{
-    m_window = window;
-    if (m_pending)
-        closeWindow();
-}
-
-void CloseOnTermination::closeWindow()
-{
-    if (!m_window) {
-        m_pending = true;
-        return;
-    }
-    m_pending = false;
-    m_window->closeUnattended();
-}
-
-void CloseOnTermination::drainPipe()
-{
-    char buffer[64];
-    while (::read(m_pipe[1], buffer, sizeof buffer) > 0) { }
+    return program;
 }
 
 int Main(int argc, char** argv)
@@ -172,10 +101,11 @@ int Main(int argc, char** argv)
     Commands::ProgramValues values;
     Commands::InitPaths(values, prepared.locations);
     DX7Sound::Engine engine(DX7Sound::SystemDeviceFactory());
-    const std::unique_ptr<Form1> form = StartProgram(values, engine);
-    termination.setWindow(form.get());
-    QObject::connect(&instance, &Commands::SingleInstance::showRequested, form.get(),
-        [window = form.get()] { Commands::BringToFront(*window); });
+    const std::unique_ptr<Program> program = StartProgram(values, engine);
+    Form1* form = &program->window();
+    termination.setWindow(form);
+    QObject::connect(&instance, &Commands::SingleInstance::showRequested, form,
+        [window = form] { Commands::BringToFront(*window); });
     // A signal taken during start-up may have closed the window already.
     if (form->unloaded())
         return 0;
@@ -183,7 +113,7 @@ int Main(int argc, char** argv)
     // while the box is open still ends the program.
     if (!prepared.notice.isEmpty()) {
         const QString notice = prepared.notice;
-        QTimer::singleShot(0, form.get(), [window = form.get(), notice] {
+        QTimer::singleShot(0, form, [window = form, notice] {
             if (!window->unloaded())
                 Commands::ShowNotice(window, notice, Commands::NoticeExclamation);
         });

@@ -1,12 +1,13 @@
 #pragma once
 
-#include <QObject>
-#include <QPointer>
-#include <QWidget>
 #include <memory>
 
+class DirectoryWatcher;
 class Form1;
-class QSocketNotifier;
+class LibraryCommands;
+class PlayerKeys;
+class PlayerModel;
+class SettingsCommand;
 namespace Commands {
 struct ProgramValues;
 }
@@ -17,41 +18,42 @@ class Engine;
 // The program's entry routine and the start-up sequence it is built from.
 namespace AppModul {
 
-// Everything Main does once the paths are known: loads the program settings into `values`
-// (which must hold AppDir, AppExeName and TempDir), creates the main window (which places
-// itself and takes its load colours), sets the check marks from the flags and the caption to
-// AppTitle, fills the phrase lists, shows the window and opens the sound engine (LoadDXSound).
-// Returns the shown window; `values` and `engine` are the caller's and must outlive it. Tests
-// use it to set the whole program up on temporary directories with any engine. GUI thread.
-std::unique_ptr<Form1> StartProgram(Commands::ProgramValues& values, DX7Sound::Engine& engine);
-
-// Turns SIGTERM, SIGINT, SIGHUP and the end of the desktop session into a close of the main
-// window, exactly as its close box does, so the options are stored. Signals are taken from the
-// moment it is made; one that arrives before setWindow() closes the window once the event loop
-// runs. At most one exists at a time; it restores the previous signal dispositions when it
-// goes. Created and used on the GUI thread (the signal handler only writes one byte to a pipe).
-class CloseOnTermination : public QObject
+// The running program's parts, built and wired here and nowhere else: the main window (the
+// view), the directory watcher, the player model, the library and Settings commands and the
+// window-wide keys. The view receives what it shows; no part creates another. The parts go in
+// the reverse order: the keys first, the window last. `values` and `engine` are the caller's
+// and outlive it. GUI thread only.
+class Program
 {
-    Q_OBJECT
 public:
-    CloseOnTermination();
-    ~CloseOnTermination() override;
-    CloseOnTermination(const CloseOnTermination&) = delete;
-    CloseOnTermination& operator=(const CloseOnTermination&) = delete;
+    Program(Commands::ProgramValues& values, DX7Sound::Engine& engine);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
 
-    // The window to close (not owned; may be destroyed first). It is closed unattended: no
-    // box is shown on the way out.
-    void setWindow(Form1* window);
+    // The main window.
+    Form1& window() { return *m_window; }
 
 private:
-    void closeWindow();
-    void drainPipe();
+    std::unique_ptr<Form1> m_window;
+    std::unique_ptr<DirectoryWatcher> m_watcher;
+    std::unique_ptr<PlayerModel> m_model;
+    std::unique_ptr<LibraryCommands> m_library;
+    std::unique_ptr<SettingsCommand> m_settings;
+    // Last, so that it goes first: no key, focus or tooltip reaches the others while they go.
+    std::unique_ptr<PlayerKeys> m_keys;
 
-    QPointer<Form1> m_window;
-    bool m_pending = false;
-    int m_pipe[2] = { -1, -1 };
-    QSocketNotifier* m_notifier = nullptr;
+    friend struct ProgramParts; // the tests' view of the parts (tests/player/ProgramParts.h)
 };
+
+// Everything Main does once the paths are known: loads the program settings into `values`
+// (which must hold AppDir, AppExeName and TempDir), builds the program's parts (the main
+// window places itself and takes its load colours), sets the check marks from the flags and
+// the caption to AppTitle, fills the phrase lists, shows the window and opens the sound engine
+// (LoadDXSound). Returns the running program; `values` and `engine` are the caller's and must
+// outlive it. Tests use it to set the whole program up on temporary directories with any
+// engine. GUI thread.
+std::unique_ptr<Program> StartProgram(Commands::ProgramValues& values, DX7Sound::Engine& engine);
 
 // Runs the program: --help and --version are answered at once (no window, lock or file);
 // otherwise the single-instance test (a second instance returns 0 at once, having touched no

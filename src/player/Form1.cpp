@@ -64,12 +64,9 @@ QLabel* smallCaption(QWidget* parent, const QString& name, const QString& text, 
 
 } // namespace
 
-Form1::Form1(Commands::ProgramValues& values, DX7Sound::Engine& engine, QWidget* parent)
+Form1::Form1(Commands::ProgramValues& values, QWidget* parent)
     : QMainWindow(parent)
     , m_values(values)
-    , m_model(std::make_unique<PlayerModel>(static_cast<PlayerView&>(*this), values, engine))
-    , m_library(std::make_unique<LibraryCommands>(*m_model, values, this))
-    , m_settings(std::make_unique<SettingsCommand>(*m_model, values, this))
 {
     setWindowTitle(QStringLiteral("Form1"));
     buildControls();
@@ -77,12 +74,22 @@ Form1::Form1(Commands::ProgramValues& values, DX7Sound::Engine& engine, QWidget*
     if (QFile::exists(QStringLiteral(":/artwork/icon.png")))
         setWindowIcon(QIcon(QStringLiteral(":/artwork/icon.png")));
     buildMenus();
-    connectControls();
     // The client area has a fixed size; the window follows it and cannot be resized.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     layout()->activate();
     Form_Load();
+}
 
+void Form1::attach(PlayerModel& model, LibraryCommands& library, SettingsCommand& settings)
+{
+    m_model = &model;
+    m_library = &library;
+    m_settings = &settings;
+    connectControls();
+}
+
+PlayerControls Form1::keyControls()
+{
     PlayerControls keyed;
     keyed.window = this;
     keyed.menuBar = menuBar();
@@ -98,11 +105,7 @@ Form1::Form1(Commands::ProgramValues& values, DX7Sound::Engine& engine, QWidget*
         keyed.play[c] = m_playButton[c];
     }
     keyed.sync = m_sync;
-    PlayerModel& model = *m_model;
-    m_keys = std::make_unique<PlayerKeys>(
-        keyed, [&model](int c) { return model.playing(c); }, [&model] { model.followDirectory(); },
-        [&model](int c) { model.aimPopup(c); }, [this] { return tempoKeyText(); });
-    showTempoKey(model.tempo(), model.semitones());
+    return keyed;
 }
 
 Form1::~Form1()
@@ -308,8 +311,10 @@ void Form1::connectControls()
     // Qt flips a checkable item before it reports the click; the click handler inverts the
     // check mark itself, so the item ends as Qt left it and the option follows it.
     const auto checkItem = [this](QAction* item, void (PlayerModel::*option)(bool)) {
-        connect(item, &QAction::triggered, this,
-            [this, item, option] { (m_model.get()->*option)(item->isChecked()); });
+        connect(item, &QAction::triggered, this, [this, item, option] {
+            PlayerModel* const model = m_model;
+            (model->*option)(item->isChecked());
+        });
     };
     checkItem(mnuSync, &PlayerModel::setPhraseSync);
     checkItem(mnuAutoPlay, &PlayerModel::setAutoPlay);
@@ -325,17 +330,23 @@ void Form1::connectControls()
         m_settings->mnuSettings_Click();
     });
     // The popup's commands act on what the popup was opened on, whatever changed since.
-    const auto popupCommand
-        = [this](QAction* item, void (LibraryCommands::*command)(const PopupTarget&)) {
-              connect(item, &QAction::triggered, this, [this, command] {
-                  const auto handler = m_model->handlerRunning();
-                  (m_library.get()->*command)(m_model->popupTarget());
-              });
-          };
-    popupCommand(mnuRename, &LibraryCommands::mnuRename_Click);
-    popupCommand(mnuRenameSet, &LibraryCommands::mnuRenameSet_Click);
-    popupCommand(mnuDel, &LibraryCommands::mnuDel_Click);
-    popupCommand(mnuDelSet, &LibraryCommands::mnuDelSet_Click);
+    const auto popupCommand = [this](QAction* item, auto command) {
+        connect(item, &QAction::triggered, this, [this, command] {
+            const auto handler = m_model->handlerRunning();
+            command(*m_library, m_model->popupTarget());
+        });
+    };
+    popupCommand(mnuRename, [](LibraryCommands& library, const PopupTarget& target) {
+        library.mnuRename_Click(target);
+    });
+    popupCommand(mnuRenameSet, [](LibraryCommands& library, const PopupTarget& target) {
+        library.mnuRenameSet_Click(target);
+    });
+    popupCommand(mnuDel,
+        [](LibraryCommands& library, const PopupTarget& target) { library.mnuDel_Click(target); });
+    popupCommand(mnuDelSet, [](LibraryCommands& library, const PopupTarget& target) {
+        library.mnuDelSet_Click(target);
+    });
     for (std::size_t i = 0; i < mnuTempoItems.size(); ++i) {
         connect(mnuTempoItems[i], &QAction::triggered, this,
             [this, i] { mnuTempo_Click(static_cast<TempoStep>(i)); });

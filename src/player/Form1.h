@@ -13,6 +13,7 @@ class QMenu;
 class PhraseList;
 class PlayerKeys;
 class PlayerModel;
+struct PlayerControls;
 class animKnob;
 class miniButton;
 class miniButtonGreen;
@@ -21,9 +22,6 @@ class LibraryCommands;
 class SettingsCommand;
 namespace Commands {
 struct ProgramValues;
-}
-namespace DX7Sound {
-class Engine;
 }
 
 // The main window: three phrase columns, the sync panel and the menus, as a view of the player
@@ -34,15 +32,29 @@ class Form1 : public QMainWindow, private PlayerView
 {
     Q_OBJECT
 public:
-    // Builds the design and runs Form_Load (placement, the load colours). `values` and
-    // `engine` are owned by the caller and outlive the window.
-    Form1(Commands::ProgramValues& values, DX7Sound::Engine& engine, QWidget* parent = nullptr);
+    // Builds the design and runs Form_Load (placement, the load colours). `values` is owned
+    // by the caller and outlives the window. The window shows nothing until attach().
+    explicit Form1(Commands::ProgramValues& values, QWidget* parent = nullptr);
     ~Form1() override;
 
-    // The player's state and operations (owned by the window).
+    // The window as the model sees it.
+    PlayerView& view() { return *this; }
+    // Hands the gestures to `model` and the menus' commands to `library` and `settings`, once,
+    // before the window is shown. All three are the caller's and outlive the window's handlers
+    // (the window disconnects its lists when it goes).
+    void attach(PlayerModel& model, LibraryCommands& library, SettingsCommand& settings);
+    // The controls the window-wide keys act on (the window's children).
+    PlayerControls keyControls();
+    // The keys made over keyControls(), whose texts the window renews when the tempo or key
+    // changes; the caller's, outliving the window's handlers.
+    void attachKeys(PlayerKeys& keys) { m_keys = &keys; }
+    // The tempo and key of what plays, as the sync panel's tooltip tells them.
+    QString tempoKeyText() const;
+
+    // The player's state and operations the window shows (given by attach()).
     PlayerModel& model() { return *m_model; }
     const PlayerModel& model() const { return *m_model; }
-    // The popup's rename and delete commands and the Settings command (owned by the window).
+    // The popup's rename and delete commands and the Settings command (given by attach()).
     LibraryCommands& libraryCommands() { return *m_library; }
     SettingsCommand& settingsCommand() { return *m_settings; }
 
@@ -57,7 +69,8 @@ public:
     // Closes the window as its close box does, where no box may be shown any more (a signal,
     // the end of the desktop session): a failure to store the options goes to stderr as one
     // line instead of a notice. Ends a notice of an earlier close that is still open.
-    void closeUnattended();
+    // Invokable, so that the signal handling of app/ reaches it by name.
+    Q_INVOKABLE void closeUnattended();
 
 protected:
     // Form_Unload, once: stops the flagged channels, stores the flags (telling the user when
@@ -95,7 +108,6 @@ private:
     void showPopup() override;
     bool interactionOpen() const override;
     void showTempoKey(int tempo, int semitones) override;
-    QString tempoKeyText() const;
 
     Commands::ProgramValues& m_values;
     bool m_unloaded = false;
@@ -133,9 +145,8 @@ private:
     QAction* mnuDel = nullptr;
     QAction* mnuDelSet = nullptr;
 
-    std::unique_ptr<PlayerModel> m_model;
-    std::unique_ptr<LibraryCommands> m_library;
-    std::unique_ptr<SettingsCommand> m_settings;
-    // Last, so that it goes first: no key, focus or tooltip reaches it while the controls go.
-    std::unique_ptr<PlayerKeys> m_keys;
+    PlayerModel* m_model = nullptr;
+    LibraryCommands* m_library = nullptr;
+    SettingsCommand* m_settings = nullptr;
+    PlayerKeys* m_keys = nullptr;
 };

@@ -68,20 +68,12 @@ void PlayerKeys::arrangeFocus()
 
 QString PlayerKeys::levelText(qint16 level)
 {
-    // The engine takes 8-bit levels and keeps the volume at or below 0 dB.
-    if (level < 0 || level > 255)
-        return QString::number(level);
-    const int hundredths = std::min(DX7Sound::VolumeOfLevel(static_cast<quint8>(level)), 0);
-    return QString::number(hundredths / 100.0, 'f', 1) + QStringLiteral(" dB");
+    return DX7Sound::LevelText(level);
 }
 
 QString PlayerKeys::panText(qint16 pan)
 {
-    constexpr int kCentre = 50;
-    if (pan == kCentre)
-        return QStringLiteral("C");
-    return (pan < kCentre ? QStringLiteral("L") : QStringLiteral("R"))
-        + QString::number(std::abs(pan - kCentre));
+    return DX7Sound::PanText(pan);
 }
 
 void PlayerKeys::addToolTips()

@@ -14,8 +14,8 @@
 namespace {
 
 constexpr quint8 kLoop = 1; // play flags: loop until stopped
-constexpr quint8 kMuteLevel = 0;
-constexpr qint16 kCentrePan = 50;
+using DX7Sound::kCentrePan;
+using DX7Sound::kMuteLevel;
 // How often a held-back quiet update looks again whether it may run.
 constexpr int kFollowRetryMs = 200;
 
@@ -51,17 +51,19 @@ void processPendingEventsThrice()
 
 } // namespace
 
-PlayerModel::PlayerModel(
-    PlayerView& view, Commands::ProgramValues& values, DX7Sound::Engine& engine)
+PlayerModel::PlayerModel(PlayerView& view, Commands::ProgramValues& values,
+    DX7Sound::Engine& engine, DirectoryWatcher& watcher)
     : m_view(view)
     , m_values(values)
     , m_engine(engine)
+    , m_watcher(watcher)
 {
+    // The retry timer is the model's own, so the watcher's reports end with the model.
     QObject::connect(
-        &m_watcher, &DirectoryWatcher::changed, &m_watcher, [this] { followDirectory(); });
+        &m_watcher, &DirectoryWatcher::changed, &m_followRetry, [this] { followDirectory(); });
     m_followRetry.setSingleShot(true);
     m_followRetry.setInterval(kFollowRetryMs);
-    QObject::connect(&m_followRetry, &QTimer::timeout, &m_watcher, [this] {
+    QObject::connect(&m_followRetry, &QTimer::timeout, &m_followRetry, [this] {
         if (m_followPending)
             followDirectory();
     });
@@ -308,23 +310,28 @@ void PlayerModel::haltChannel(int column)
     Playing[column] = false;
 }
 
-// Every stop of more than one column. The sync panel sweeps every channel, flagged or not (a
-// start from a lit panel may leave a channel playing whose flag was never set); the other
-// callers stop the flagged columns only.
-void PlayerModel::stopColumns(Sweep sweep)
+// Every stop that lets no events run. The sync panel sweeps every channel, flagged or not (a
+// start from a lit panel may leave a channel playing whose flag was never set); the library
+// commands and the end of the run stop the flagged columns, a Play button its own column. The
+// Play buttons of the stopped columns are released unless `releaseButtons` is false (a pressed
+// button has released itself; a closing window shows nothing more). The lamp goes out once no
+// column is flagged.
+void PlayerModel::stopColumns(std::array<bool, 3> which, bool releaseButtons)
 {
     for (int c = 0; c < 3; ++c) {
-        if (sweep == Sweep::EveryChannel || Playing[c]) {
+        if (which[c]) {
             haltChannel(c);
-            m_view.setPlayButton(c, false);
+            if (releaseButtons)
+                m_view.setPlayButton(c, false);
         }
     }
-    m_view.setSyncLamp(false);
+    if (!anyPlaying())
+        m_view.setSyncLamp(false);
 }
 
 void PlayerModel::stopAll()
 {
-    stopColumns(Sweep::Flagged);
+    stopColumns(Playing);
 }
 
 bool PlayerModel::stopColumn(int column)
@@ -344,10 +351,7 @@ bool PlayerModel::stopColumn(int column)
 
 Commands::IoResult PlayerModel::shutDown()
 {
-    for (int c = 0; c < 3; ++c) {
-        if (Playing[c])
-            haltChannel(c);
-    }
+    stopColumns(Playing, false);
     return Commands::StoreProgramFlags(m_values);
 }
 
@@ -461,25 +465,17 @@ bool PlayerModel::pressPlay(int column)
         m_view.setSyncLamp(true);
         return true;
     }
-    haltChannel(column);
-    if (!anyPlaying())
-        m_view.setSyncLamp(false);
+    std::array<bool, 3> which {};
+    which.at(column) = true;
+    stopColumns(which, false);
     return true;
-}
-
-void PlayerModel::playHeld(int column)
-{
-    m_engine.PlayChannel(static_cast<qint16>(column), kLoop);
-    Playing.at(column) = true;
-    m_view.setPlayButton(column, true);
-    m_view.setSyncLamp(true);
 }
 
 bool PlayerModel::pressSync()
 {
     const HandlerGuard handler = handlerRunning();
     if (anyPlaying()) {
-        stopColumns(Sweep::EveryChannel);
+        stopColumns({ true, true, true });
         return false;
     }
     if (!startSelectedSet())

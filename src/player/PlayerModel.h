@@ -21,9 +21,10 @@ class Engine;
 // The player's state and its column operations: which columns the program started (Playing),
 // the list that was pressed last (CurrentListIndex), and every gesture of the main window as
 // an intent over the view's controls and the sound engine. It also serves the intents the
-// library commands and the Settings dialog declare. Owned by the main window; the view, the
-// values and the engine outlive it. GUI thread only; the operations that let pending events
-// run say so, and whatever runs there may change selections, flags and buttons.
+// library commands and the Settings dialog declare. Owned by the program's start
+// (AppModul::Program); the view, the values, the engine and the watcher outlive it. GUI thread
+// only; the operations that let pending events run say so, and whatever runs there may change
+// selections, flags and buttons.
 //
 // Values handed to the engine: the knobs hold 16-bit values, the engine takes 8-bit ones.
 // Values from 0 to 255 go to the engine as they stand and its own rules apply to them. A value
@@ -33,8 +34,10 @@ class Engine;
 class PlayerModel : public LibraryIntents, public SettingsIntents
 {
 public:
-    // `view`, `values` and `engine` outlive the model; all flags start false, list 0 current.
-    PlayerModel(PlayerView& view, Commands::ProgramValues& values, DX7Sound::Engine& engine);
+    // `view`, `values`, `engine` and `watcher` outlive the model; all flags start false, list 0
+    // current. The model points the watcher at the directory it lists and follows its reports.
+    PlayerModel(PlayerView& view, Commands::ProgramValues& values, DX7Sound::Engine& engine,
+        DirectoryWatcher& watcher);
 
     // The column's Playing flag: what the program started, not what the engine reports.
     bool playing(int column) const { return Playing.at(column); }
@@ -74,8 +77,6 @@ public:
         int& m_depth;
     };
     [[nodiscard]] HandlerGuard handlerRunning() { return HandlerGuard(m_handlers); }
-    // Reports changes of the directory the lists show (once per burst); the model follows it.
-    DirectoryWatcher& directoryWatcher() { return m_watcher; }
 
     // A mouse press in list `index`, after the list moved its selection to the pressed row:
     // records the list, opens the popup on a right press (capturing what its commands act on),
@@ -103,9 +104,6 @@ public:
     // to hold (told in a notice, the column stopped): the button is then set up again, and the
     // press's value must follow; otherwise the button keeps the value the press flipped it to.
     bool pressPlay(int column);
-    // Starts the column's channel on the phrase it already holds (no load), flags the column,
-    // presses its Play button and lights the lamp.
-    void playHeld(int column);
     // The sync panel pressed: stops every channel when a column is flagged, else starts every
     // column with a selection. Lets pending events run when it starts. Returns the lamp's value.
     bool pressSync();
@@ -152,8 +150,7 @@ public:
     void setCurrentListIndex(qint16 index) { CurrentListIndex = index; }
 
 private:
-    enum class Sweep { Flagged, EveryChannel };
-    void stopColumns(Sweep sweep);
+    void stopColumns(std::array<bool, 3> which, bool releaseButtons = true);
     void haltChannel(int column);
     void loadColumn(int column, const QString& path, qint16 level);
     bool playColumn(int column, const QString& path, int stepWith = -1);
@@ -170,7 +167,7 @@ private:
     Commands::ProgramValues& m_values;
     DX7Sound::Engine& m_engine;
     Library::PhraseDirectory m_listing;
-    DirectoryWatcher m_watcher;
+    DirectoryWatcher& m_watcher;
     bool m_refreshing = false;
     bool m_followPending = false;
     int m_handlers = 0;
@@ -179,4 +176,6 @@ private:
     std::array<bool, 3> Playing {};
     QStringList m_tooLong; // notices of refused loads not yet shown
     qint16 CurrentListIndex = 0;
+
+    friend struct PlayerModelParts; // the tests' reach into the state (tests/player/)
 };

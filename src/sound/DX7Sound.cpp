@@ -161,8 +161,8 @@ struct Engine::Impl
     {
         lost.store(true, std::memory_order_release);
         const quint64 one = 1;
-        if (lostFd >= 0)
-            [[maybe_unused]] const ssize_t written = ::write(lostFd, &one, sizeof one);
+        if (lostFd >= 0) [[maybe_unused]]
+            const ssize_t written = ::write(lostFd, &one, sizeof one);
     }
 
     bool anyPlaying() const
@@ -657,13 +657,7 @@ void Engine::SetChannelVolume(qint16 channel, quint8 level)
 void Engine::SetChannelPan(qint16 channel, quint8 pan)
 {
     d->serviceDevice();
-    qint16 value;
-    if (pan == 0)
-        value = -10000;
-    else if (pan == 100)
-        value = 10000;
-    else
-        value = qint16(qint16(pan) * 100 - 5000);
+    const auto value = qint16(PanOfValue(pan));
     Slot* s = d->slot(channel);
     if (!s || !s->Loaded || value > 10000 || value < -10000)
         return;

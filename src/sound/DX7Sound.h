@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sound/TimeStretch.h"
+#include "sound/ValueMappings.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -44,13 +45,6 @@ namespace DX7Sound {
 
 class AudioDevice;
 class DecodeGate;
-
-// The volume a level stands for, in hundredths of a decibel (level 100 = 0, each step 0.6 dB);
-// SetChannelVolume's mapping. Any thread.
-constexpr int VolumeOfLevel(quint8 level)
-{
-    return level * 60 - 6000;
-}
 
 // Makes the audio device when the engine opens it (and again when it reopens a lost one); the
 // engine then calls its open(). Null, or a device whose open() fails, means no output. Called on

@@ -1,5 +1,6 @@
 #include "sound/Mixer.h"
 
+#include "sound/ValueMappings.h"
 #include "sound/VoiceStage.h"
 
 #include <algorithm>
@@ -246,9 +247,7 @@ void deleteVoiceTable(VoiceTable* table)
 
 StereoGain gainsFor(int volume, int pan)
 {
-    auto law = [](int hundredths) {
-        return hundredths <= -10000 ? 0.0f : float(std::pow(10.0, hundredths / 2000.0));
-    };
+    const auto law = GainOfHundredths;
     StereoGain g;
     const float v = law(std::min(volume, 0));
     g.left = g.right = v;

@@ -12,7 +12,7 @@ class QWidget;
 enum class TempoStep { Faster, Slower, FasterBy1, SlowerBy1, KeyUp, KeyDown, Original };
 
 // The player's gestures that a key stands for; each one does what the matching mouse gesture
-// does, through the same handler. Implemented by the main window; GUI thread only. Columns are
+// does, through the same handler. Implemented by the player (PlayerKeys); GUI thread only. Columns are
 // 0, 1, 2.
 class KeyIntents
 {

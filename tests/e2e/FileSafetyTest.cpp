@@ -4,6 +4,7 @@
 #include "e2e/PlayerFixture.h"
 #include "player/PlayerModel.h"
 
+#include "app/CloseOnTermination.h"
 #include "app/FileNames.h"
 #include "app/FileTestKit.h"
 #include "controls/animKnob.h"

@@ -196,7 +196,7 @@ void PlayerFixture::start(bool systemOutput)
             return std::unique_ptr<DX7Sound::AudioDevice>(std::move(device));
         });
     }
-    m_form = AppModul::StartProgram(m_values, *m_engine);
+    m_form = StartedProgram(AppModul::StartProgram(m_values, *m_engine));
     ASSERT_TRUE(m_form);
     m_ui = std::make_unique<Form1Parts>(*m_form);
     settle();

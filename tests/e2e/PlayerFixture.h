@@ -7,6 +7,7 @@
 #include "support/SoundTestKit.h"
 
 #include "player/Form1Parts.h"
+#include "player/ProgramParts.h"
 
 #include "app/Commands.h"
 #include "sound/AudioDevice.h"
@@ -81,6 +82,8 @@ protected:
     void start(bool systemOutput = false);
 
     Form1& form() { return *m_form; }
+    // The running program's parts.
+    AppModul::Program& program() { return m_form.program(); }
     // The window's controls, found by their object names once start() made it.
     Form1Parts& ui() { return *m_ui; }
     // The three Playing flags of the player model.
@@ -131,7 +134,7 @@ private:
     Commands::ProgramValues m_values;
     DX7Sound::OfflineDevice* m_device = nullptr;
     std::unique_ptr<DX7Sound::Engine> m_engine;
-    std::unique_ptr<Form1> m_form;
+    StartedProgram m_form;
     std::unique_ptr<Form1Parts> m_ui;
     QMetaObject::Connection m_pump;
     int m_pumpFrames = 64;

@@ -409,7 +409,7 @@ TEST_F(KeyboardControl, F5ShowsNewFilesAtOnceAndKeepsTheSelection)
 TEST_F(KeyboardControl, ABurstOfAThousandCreationsCausesOneUpdate)
 {
     setUp();
-    auto* watcher = &form().model().directoryWatcher();
+    auto* watcher = &AppModul::ProgramParts::watcher(program());
     ASSERT_NE(watcher, nullptr);
     QSignalSpy reports(watcher, &DirectoryWatcher::changed);
     QSignalSpy refills(ui().lstPhrase[0]->model(), &QAbstractItemModel::modelReset);

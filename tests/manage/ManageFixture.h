@@ -3,6 +3,7 @@
 #include "ManageTestSupport.h"
 #include "manage/LibraryCommands.h"
 #include "player/PlayerModel.h"
+#include "player/PlayerModelParts.h"
 #include "sound/AudioDevice.h"
 #include "sound/DX7Sound.h"
 
@@ -74,7 +75,7 @@ protected:
     // buttons.
     void play(int c)
     {
-        model.playHeld(c);
+        PlayerModelParts::playHeld(model, c);
         engine.flush();
         ASSERT_TRUE(enginePlays(c));
         host.syncSets = 0;
@@ -94,7 +95,8 @@ protected:
     Commands::ProgramValues values;
     FakeHost host;
     DX7Sound::Engine engine { [] { return std::make_unique<DX7Sound::OfflineDevice>(); } };
-    PlayerModel model { host, values, engine };
+    DirectoryWatcher watcher;
+    PlayerModel model { host, values, engine, watcher };
     LibraryCommands commands { model, values, &host.window };
 
 private:

@@ -4,6 +4,7 @@
 #include "player/Form1.h"
 #include "player/Form1Parts.h"
 #include "player/PlayerModel.h"
+#include "player/ProgramParts.h"
 
 #include "app/Placement.h"
 #include "controls/StripButton.h"
@@ -27,7 +28,8 @@ class Form1Design : public ::testing::Test
 protected:
     Form1TestKit::ProgramDir dir;
     std::unique_ptr<DX7Sound::Engine> engine = Form1TestKit::offlineEngine();
-    std::unique_ptr<Form1> form = std::make_unique<Form1>(dir.values, *engine);
+    // The program's parts, built but not started.
+    StartedProgram form { std::make_unique<AppModul::Program>(dir.values, *engine) };
 };
 
 QColor colour(const QWidget* widget, QPalette::ColorRole role)

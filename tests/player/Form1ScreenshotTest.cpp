@@ -5,6 +5,7 @@
 #include "player/AppModul.h"
 #include "player/Form1.h"
 #include "player/Form1Parts.h"
+#include "player/ProgramParts.h"
 
 #include "player/Form1TestKit.h"
 #include "player/PhraseList.h"
@@ -18,7 +19,7 @@ TEST(Form1Screenshot, RendersTheDemoSetInTheDesignColours)
     Form1TestKit::ProgramDir dir;
     dir.addPhrases({ "Demo_1.wav", "Demo_2.wav", "Demo_3.wav", "Metronome.wav" });
     const auto engine = Form1TestKit::offlineEngine();
-    const auto form = AppModul::StartProgram(dir.values, *engine);
+    const StartedProgram form(AppModul::StartProgram(dir.values, *engine));
     for (int c = 0; c < 3; ++c) {
         ui(*form).lstPhrase[c]->setCurrentRow(0); // Demo_1, Demo_2, Demo_3
         ui(*form).playButton(c)->setValue(true);

@@ -6,7 +6,9 @@
 #include "player/Form1.h"
 #include "player/Form1Parts.h"
 #include "player/PlayerModel.h"
+#include "player/ProgramParts.h"
 
+#include "app/CloseOnTermination.h"
 #include "app/Commands.h"
 #include "app/FileTestKit.h"
 #include "controls/StripButton.h"
@@ -31,10 +33,10 @@ namespace {
 class Form1Startup : public ::testing::Test
 {
 protected:
-    std::unique_ptr<Form1> start()
+    StartedProgram start()
     {
         engine = Form1TestKit::offlineEngine();
-        return AppModul::StartProgram(dir.values, *engine);
+        return StartedProgram(AppModul::StartProgram(dir.values, *engine));
     }
 
     QString stored(const char* key) const
@@ -83,7 +85,7 @@ TEST_F(Form1Startup, CheckMarksComeFromTheStoredFlags)
         Form1TestKit::ProgramDir fresh;
         fresh.writeSettings(c.text);
         const auto own = Form1TestKit::offlineEngine();
-        const auto form = AppModul::StartProgram(fresh.values, *own);
+        const StartedProgram form(AppModul::StartProgram(fresh.values, *own));
         EXPECT_EQ(ui(*form).mnuEnding->isChecked(), c.endingOn);
         EXPECT_EQ(ui(*form).mnuAutoPlay->isChecked(), c.autoPlayOn);
         EXPECT_EQ(ui(*form).mnuSync->isChecked(), c.syncOn);

@@ -76,7 +76,8 @@ protected:
     DX7Sound::Engine engine { [] {
         return std::make_unique<DX7Sound::OfflineDevice>(deviceRate);
     } };
-    PlayerModel model { host, values, engine };
+    DirectoryWatcher watcher;
+    PlayerModel model { host, values, engine, watcher };
 };
 
 } // namespace
