@@ -180,7 +180,7 @@ TEST_F(AccessibilityEvents, DescriptionsFollowEveryChangeOfEveryControl)
     expectAnnounced(ui().miniButtonGreen1, QStringLiteral("Play 1: playing\nKey: 1"));
     EXPECT_EQ(description(ui().miniButtonGreen3), QStringLiteral("Play 3: playing\nKey: 3"));
     EXPECT_EQ(description(ui().syncButton1),
-        QStringLiteral("Sync all: start / stop: playing\nKey: Space"));
+        QStringLiteral("Sync all: start / stop: playing, tempo 100%, key 0\nKey: Space"));
     ui().miniButtonGreen2->press();
     expectAnnounced(ui().miniButtonGreen2, QStringLiteral("Play 2: stopped\nKey: 2"));
 
