@@ -17,6 +17,15 @@ using PropertyList = QList<QPair<QString, QVariant>>;
 // Copies an ordered property list into a map (later names win). Any thread.
 QVariantMap toMap(const PropertyList& list);
 
+// Adds what `control`'s WriteProperties(PropertyList&) lists to `bag`: the map form of the
+// persisted properties. GUI thread.
+template <class Control> void writePropertyMap(const Control& control, QVariantMap& bag)
+{
+    PropertyList list;
+    control.WriteProperties(list);
+    bag.insert(toMap(list));
+}
+
 // Loads the artwork resources and registers the controls' accessibility factory with Qt; the
 // first control constructed calls it, later calls do nothing. GUI thread only.
 void initControls();

@@ -95,9 +95,7 @@ void StripButton::WriteProperties(Controls::PropertyList& bag) const
 
 void StripButton::WriteProperties(QVariantMap& bag) const
 {
-    Controls::PropertyList list;
-    WriteProperties(list);
-    bag.insert(Controls::toMap(list));
+    Controls::writePropertyMap(*this, bag);
 }
 
 void StripButton::ReadProperties(const QVariantMap& bag)

@@ -192,9 +192,7 @@ void animKnob::WriteProperties(Controls::PropertyList& bag) const
 
 void animKnob::WriteProperties(QVariantMap& bag) const
 {
-    Controls::PropertyList list;
-    WriteProperties(list);
-    bag.insert(Controls::toMap(list));
+    Controls::writePropertyMap(*this, bag);
 }
 
 void animKnob::ReadProperties(const QVariantMap& bag)

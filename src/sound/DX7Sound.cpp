@@ -220,6 +220,16 @@ struct Engine::Impl
         schedulePublish(0);
     }
 
+    // The channel's gains after its volume or pan changed.
+    void queueGain(qint16 channel, const Slot& s)
+    {
+        MixerCommand c;
+        c.kind = MixerCommand::SetGain;
+        c.voice = channel;
+        c.gain = gainsFor(s.volume, s.pan);
+        queue(c);
+    }
+
     void schedulePublish(int ms)
     {
         if (publishScheduled)
@@ -647,11 +657,7 @@ void Engine::SetChannelVolume(qint16 channel, quint8 level)
     if (!s || !s->Loaded || volume > 0 || volume < -10000)
         return;
     s->volume = volume;
-    MixerCommand c;
-    c.kind = MixerCommand::SetGain;
-    c.voice = channel;
-    c.gain = gainsFor(s->volume, s->pan);
-    d->queue(c);
+    d->queueGain(channel, *s);
 }
 
 void Engine::SetChannelPan(qint16 channel, quint8 pan)
@@ -662,11 +668,7 @@ void Engine::SetChannelPan(qint16 channel, quint8 pan)
     if (!s || !s->Loaded || value > 10000 || value < -10000)
         return;
     s->pan = value;
-    MixerCommand c;
-    c.kind = MixerCommand::SetGain;
-    c.voice = channel;
-    c.gain = gainsFor(s->volume, s->pan);
-    d->queue(c);
+    d->queueGain(channel, *s);
 }
 
 ChannelStatus Engine::status(qint16 channel) const
