@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds a Release build in build/ and starts the player on the demo
 # phrase set that the build writes into the program directory.
 set -euo pipefail

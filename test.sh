@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds the test build (Debug, AddressSanitizer and
 # UndefinedBehaviorSanitizer, warnings as errors) in build-test/ and runs every test with ctest;
 # then builds the sound engine and its tests with clang's RealtimeSanitizer in build-rtsan/ and

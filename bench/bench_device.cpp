@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Output device benchmarks, against a PulseAudio server in PULSE_SERVER started by
 // tests/pulse_server.sh (its pid file beside the socket gives the server's CPU time):
 //  - CPU of this process and of the server over 20 s with nothing sounding, once the stream had

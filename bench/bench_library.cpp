@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The phrase listing (directory read, filter, case-insensitive sort) plus the column split on a
 // directory of 10,000 WAV names, against a plain QDir read of the same names with a
 // case-folded sort. The ratio of the two times is the listing's overhead.

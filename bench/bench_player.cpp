@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player's main gesture, timed: from the mouse press on a phrase of a set of three phrases
 // (Phrase Sync and Auto Play on) to the first non-silent sample at the sound server's null sink,
 // median of 20 presses, for sets of 2 s to 10 min at 48 and 44.1 kHz, with the longest time the

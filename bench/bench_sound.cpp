@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sound engine benchmarks: WAV loading against libsndfile's own read, the mixer's cost per voice
 // and frame, and (with a PulseAudio server in PULSE_SERVER, e.g. the test run's null sink) the
 // time from PlayChannel to sound at the sink and the skew between grouped starts.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tempo and key stage: its cost per second of stereo 48 kHz audio at 80 % and +2 semitones
 // for each of Rubber Band's engines, the worst single period (what the audio thread would carry
 // if the stage ran there), the cost of priming it (at a start or on leaving the original tempo),

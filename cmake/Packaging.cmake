@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Install rules and the Debian package. The installed layout is what the program recognises at
 # start-up as "installed": bin/sorvanto with share/sorvanto/ (the demo phrases) beside it.
 include(GNUInstallDirs)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages of scripts/packages.txt that are missing. Runs apt-get directly
 # as root and through sudo otherwise; does nothing when everything is present.
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The test executable's entry: one QApplication for every test (widgets need it), then
 // GoogleTest. ctest sets QT_QPA_PLATFORM=offscreen; test discovery runs the executable without
 // that environment, so the offscreen platform is also the fallback here. Sound goes to the test

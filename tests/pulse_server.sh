@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts or stops the test run's own PulseAudio server with a null sink.
 #   pulse_server.sh start DIR   starts it, socket DIR/native, pid in DIR/pid
 #   pulse_server.sh stop DIR    stops the server started by "start", by its process id

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the program's artwork: the knob film strip, the Mute and Play key strips, the sync
 // panel strip and the window icon, each at 96-dpi size and at twice that size ("@2x"), as PNG
 // files in the directory given on the command line. Run by hand; its output is committed.

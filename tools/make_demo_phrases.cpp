@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Synthesises the demo phrase set into a directory: Demo_1.wav (drums), Demo_2.wav (bass),
 // Demo_3.wav (chords), all two bars of 4/4 at 112 BPM, and Metronome.wav, a phrase without a
 // set suffix. 44.1 kHz, 16-bit, stereo.

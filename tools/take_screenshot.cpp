@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the main window on the demo phrase set, with the set selected and playing, and writes
 // the picture the README shows. Run by the build target "screenshot":
 //     take_screenshot <output.png>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The audio thread's rules made checkable. A build with SORVANTO_RTSAN (clang's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "sound/DX7Sound.h"
 #include "sound/PulseDevice.h"
 #include "sound/RtAudioDevice.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // --help and --version: found anywhere on the command line, the first one answers, anything
 // else is left alone; the text goes to the stream given, and a stream that refuses it is an
 // error.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // scripts/install-deps.sh run for real against a package list of its own, with apt-get, sudo
 // and dpkg-query stand-ins first on PATH (the real ones would change this machine): what it
 // asks apt to install, that it always says --no-remove, and that it stops and names the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Window placement: the rule's numbers, and the real calls on widgets.
 #include "app/Placement.h"
 

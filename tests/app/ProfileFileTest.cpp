@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Profile (INI) files: look-ups and in-place edits as tables of file contents, atomic
 // replacement, and hostile files.
 #include "app/ProfileFile.h"

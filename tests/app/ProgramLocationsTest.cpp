@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Portable or installed, decided from the executable's own path, and the first start of an
 // installed program: real directories in a temporary tree.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program settings: number reading, sound directory resolution, the three flags, the
 // default clip, the private temporary directory and the path helpers.
 #include "app/Commands.h"

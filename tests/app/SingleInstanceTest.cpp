@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The single-instance lock: one holder per executable path, and locks of dead processes taken
 // over.
 #include "app/SingleInstance.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What assistive technologies learn about the controls: in process through Qt's accessibility
 // interfaces, and end to end through AT-SPI as a screen reader on this desktop reads them.
 #include "controls/StripButton.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three strip buttons under simulated input: latching presses with any button, the
 // double-click rule, Push by reference, setters, persistence and the painted frames.
 #include "controls/StripButton.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The knob under simulated input: frame and value tables, the drag rules, events by reference,
 // failure rules, persistence and the face it paints.
 #include "controls/animKnob.h"

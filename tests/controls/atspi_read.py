@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Reads a running application's accessible tree the way a screen reader does, over AT-SPI.
 
 usage: atspi_read.py <application name> [<name of a button to press>]

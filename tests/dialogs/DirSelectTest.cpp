@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "DialogTestKit.h"
 #include "controls/NameEdit.h"
 #include "dialogs/frmDirSelect.h"

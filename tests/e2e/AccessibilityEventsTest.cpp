@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a screen reader is told while the player is used: after each change of each control,
 // the description (name, value, key) that the accessibility interface reports is the one of the
 // moment, and a change event announced it; names are words; the dialogs are dialogs with every

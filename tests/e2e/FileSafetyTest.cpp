@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole program on files that fight back: a full or read-only sound directory, the window
 // closing while a question is open or a press is in its event passes, and names that only
 // their bytes tell apart (not UTF-8, letter case, special files beside regular ones).

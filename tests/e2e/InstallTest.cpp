@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // This build tree installed into a staging tree (a DESTDIR with the prefix /usr), and the
 // installed program run as a new user would: a temporary home without XDG variables, its own
 // runtime directory, offscreen. Then the files the install carries checked by the desktop's own

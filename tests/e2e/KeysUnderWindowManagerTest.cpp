@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Real key strokes under a real window manager (openbox on Xvfb): the keys arrive from the X
 // server through the keyboard layout, with their real scan codes, as a player's keyboard sends
 // them. Enter picks and starts a set, Shift+2 (which types '@' on the US layout) mutes column 2,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The keyboard on the whole program: every window-wide key against the mouse gesture it stands
 // for (the same engine calls, flags and buttons), keys typed into a name box or at a modal
 // question, Tab and the focus frame, tooltips, and the lists following the sound directory.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Options check items and Save Settings, end to end through the menu actions.
 #include "e2e/PlayerFixture.h"
 

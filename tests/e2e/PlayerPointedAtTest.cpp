@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A gesture plays or changes what the user pointed at: sets lined up by name, a press below the
 // last row, lists that hold still under a popup, a question or a dialog, the dialogs' own keys,
 // a click that focuses a knob, and a part that joins the playing ones in step.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A press in a phrase list, end to end: from the simulated mouse press to the controls, the
 // engine's channels and the rendered sound.
 #include "e2e/PlayerFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A phrase set started by a click and changed by a Mute press, heard through the test run's
 // PulseAudio null sink: levels in dB, onsets in step.
 #include "e2e/PlayerFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The channel strips and the sync panel, end to end: knob drags, button presses and what the
 // engine's channels do.
 #include "e2e/PlayerFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tempo and key on the whole program: the Tempo menu's items against their keys on the real
 // window, the menu title and the sync panel's texts, the set settings file read with Phrase Sync
 // and written by Save Settings, and the keys left alone in a name box and at a modal question.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lists' popup and its items from the keyboard, on the real window: the Menu key and
 // Shift+F10 open the popup for the cursor row, F2, Shift+F2, Delete and Shift+Delete do what
 // the popup's items do when chosen from a popup opened there, Ctrl+Q ends the program as the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A second start of the real program under a real window manager (openbox on Xvfb): the first
 // instance's window, minimised, comes back shown and active, and the second start exits 0.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real program on a virtual X display under a private D-Bus session with accessibility on,
 // read the way a screen reader reads it (AT-SPI): every control of the main window has its
 // name, the knobs their values and ranges, the toggles their state, the menu items their check

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real program binary, copied into a private program directory with a private runtime
 // directory: a second start exits at once with status 0 and writes nothing; a first start
 // without a settings file closed by SIGTERM stores the three default flags and no sound

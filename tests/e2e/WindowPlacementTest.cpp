@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the windows land under a real window manager at a scale factor of 1.5 on a 1280x1024
 // screen (853x682 device-independent pixels): the main window and every dialog, frame and all,
 // inside the screen's available area once openbox has framed them (the main window, taller

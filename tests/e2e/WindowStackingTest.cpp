@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Under a real window manager (openbox on Xvfb), every question and notice stacks above the
 // program's dialogs, which are kept on top: a box hidden under the Rename dialog would block
 // the whole program unseen. The stacking order is read from the root window, as the window

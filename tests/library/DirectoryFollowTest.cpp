@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Following the sound directory: the quiet update that keeps each list's selection by name, and
 // the debounced watcher on a real directory (the burst of a thousand files is tested on the
 // whole window).

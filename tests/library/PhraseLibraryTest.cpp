@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The phrase library: the listing, the column rule, the naming rules with their case
 // tolerance, and the set settings file.
 #include "library/PhraseLibrary.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The naming rules of phrases and phrase sets, without any window.
 #include "library/PhraseNames.h"
 

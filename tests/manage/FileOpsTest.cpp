@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "manage/FileOps.h"
 #include "ManageTestSupport.h"
 #include "app/FileNames.h"

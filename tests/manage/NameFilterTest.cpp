@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ManageTestSupport.h"
 #include "app/Notices.h"
 #include "controls/NameEdit.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The popup's library commands on the whole program: the real main window, its lists and
 // popup, the engine over the offline device, real files and a private trash.
 #include "ManageTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ManageFixture.h"
 #include "controls/NameEdit.h"
 #include "manage/frmRenSet.h"

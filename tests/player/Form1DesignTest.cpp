@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's design: geometry, colours, fonts, captions, knob values, menus and the
 // accessible names, on a window as it is right after it was created.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The phrase lists' presses: what the handler sees is the row this very press selected.
 
 #include "player/PhraseList.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the main window on the demo phrase set, with the set selected and playing, as the
 // README's picture shows it (the build target "screenshot" writes that picture; the test run
 // leaves the source tree alone).

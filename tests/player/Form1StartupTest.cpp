@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up and shutdown of the whole program as Main sets it up, on a private program directory
 // and an offline sound device: check marks from stored flags, the lists, Form_Unload's stops and
 // writes, the end of the event loop, and the close on termination signals.

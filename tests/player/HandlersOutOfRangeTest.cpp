@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Knob values the engine cannot take as 8-bit values (only a hand-edited set settings file puts
 // them into a knob) and values the engine itself refuses.
 #include "e2e/PlayerFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The tests' reach into the player model, for states a gesture cannot set up cheaply (a column

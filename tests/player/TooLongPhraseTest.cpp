@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A phrase too long to hold in memory: the player says so once per gesture, and the column it
 // was meant for shows what really sounds (nothing: stopped, Play button up), while the other
 // columns of the set start as usual.

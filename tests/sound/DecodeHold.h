@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A decode gate for tests: holds every decoding at a chosen number of frames until released, so

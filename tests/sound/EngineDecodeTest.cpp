@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine while files are still being decoded behind their first part: grouped starts, what
 // plays where decoding lags, stop and restart, loop length at the true end, files cut short on
 // disk, and buffers replaced (and freed) while they are being decoded.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine's operations rendered through the offline device: value mappings and the decibel
 // law, refusals, play/stop/loop positions, failed loads, channels outside the table, device loss.
 

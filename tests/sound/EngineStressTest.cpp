@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine under rapid switching between long phrase sets while they are still being decoded:
 // the process keeps a fixed set of threads, and every replaced buffer is freed, decoding or not.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tempo and key through the whole engine and its offline device: the columns stay in step to the
 // frame at a processed tempo, across loop wraps and across changes; a start at a processed tempo
 // begins at the phrase's first frame; phrases of different lengths keep their own scaled loops;

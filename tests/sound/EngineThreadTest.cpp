@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The headline promise: starts issued one right after the other begin on the same output frame,
 // even while the audio thread renders concurrently and crosses period boundaries at any moment.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The WAV loader alone: containers, sample formats, channel counts, rate conversion, the first
 // part decoded at once and the rest on a worker, files that end early or change on disk, sizes
 // that cannot be held, and files that are not regular files.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mixer over a buffer that is still being filled: only frames published as ready are ever
 // heard, the position runs on through what is missing, and the loop follows the length as it
 // becomes the true one. The buffer's memory is filled with a stale pattern beyond `ready` so

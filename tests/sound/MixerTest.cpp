@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mixer alone, without the engine in front of it: batches go in through publish(), frames
 // come out of render() called by the test as the audio thread would call it.
 #include "sound/Mixer.h"

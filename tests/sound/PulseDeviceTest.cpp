@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The PulseAudio output on the test run's own server: its stream properties, corking in silence
 // and waking, underruns raising the latency up to its cap, and every way the server can fail it:
 // absent, frozen (SIGSTOP), killed in the middle of a load, or started only after the program.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine on the test run's own PulseAudio server (a null sink whose monitor is recorded):
 // levels and pan in the recording, grouped onsets, a server that dies and comes back, and a
 // start-up without any server.

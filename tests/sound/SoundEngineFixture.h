@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // An engine on an offline device that the test pulls frames from, and WAV files in a temporary

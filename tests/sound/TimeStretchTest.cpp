@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tempo and key stage on its own, rendered offline: frames are pulled in periods as the audio
 // thread would pull them, and the output is measured (pulse positions, spectral peaks, steps
 // between neighbouring samples).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Running a scenario that ends the program's event loops. QCoreApplication::exit(), which the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Test helpers for sound: synthesising and writing WAV test signals, recording what the test

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which gesture a key press stands for, on the keyboard layouts where Shift+digit types
 // different characters or where the digits themselves need Shift. The key map on the real
 // window is tested end to end (tests/e2e/PlayerKeysTest.cpp).
