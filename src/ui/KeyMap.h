@@ -13,8 +13,8 @@ class QWidget;
 enum class TempoStep { Faster, Slower, FasterBy1, SlowerBy1, KeyUp, KeyDown, Original };
 
 // The player's gestures that a key stands for; each one does what the matching mouse gesture
-// does, through the same handler. Implemented by the player (PlayerKeys); GUI thread only. Columns are
-// 0, 1, 2.
+// does, through the same handler. Implemented by the player (PlayerKeys); GUI thread only. Columns
+// are 0, 1, 2.
 class KeyIntents
 {
 public:

@@ -117,8 +117,8 @@ TEST_F(InstallDepsScript, EveryAptCallThatChangesTheMachineInstallsWithNoRemove)
             || line.startsWith(QLatin1String("apt-get directly")))
             continue;
         EXPECT_TRUE(line.contains(QStringLiteral("--no-remove"))) << qPrintable(line);
-        EXPECT_FALSE(
-            line.contains(QRegularExpression(QStringLiteral("(?<!no-)\\b(remove|purge|autoremove)\\b"))))
+        EXPECT_FALSE(line.contains(
+            QRegularExpression(QStringLiteral("(?<!no-)\\b(remove|purge|autoremove)\\b"))))
             << qPrintable(line);
         ++installs;
     }
