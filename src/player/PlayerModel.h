@@ -147,9 +147,6 @@ public:
     void stopAll() override;
     bool unloaded() const override;
 
-    // Makes `index` the list the library commands act on, as a press on it does.
-    void setCurrentListIndex(qint16 index) { CurrentListIndex = index; }
-
 private:
     void stopColumns(std::array<bool, 3> which, bool releaseButtons = true);
     void haltChannel(int column);

@@ -227,7 +227,7 @@ TEST_F(FileSafety, NamesThatAreNotUtf8LeadToTheirOwnFiles)
     EXPECT_EQ(::stat((dir + "Caf\xE9.ini").constData(), &st), 0);
 
     pressRow(1, Commands::PathFromNative("Caf\xE9_2"));
-    form().model().setCurrentListIndex(1);
+    form().model().aimPopup(1);
     answerModalBoxes(); // answers Yes by accepting
     form().libraryCommands().mnuDel_Click();
     EXPECT_NE(::lstat((dir + "Caf\xE9_2.wav").constData(), &st), 0);
@@ -267,7 +267,7 @@ TEST_F(FileSafety, EveryEntryLeadsToTheFileItWasListedFor)
     QTemporaryDir dataHome;
     qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
     pressRow(0, QStringLiteral("foo_1"));
-    form().model().setCurrentListIndex(0);
+    form().model().aimPopup(0);
     answerModalBoxes();
     form().libraryCommands().mnuDel_Click();
     qunsetenv("XDG_DATA_HOME");

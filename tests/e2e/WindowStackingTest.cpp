@@ -83,7 +83,7 @@ TEST_F(WindowStacking, QuestionsAndNoticesShowAboveTheTopmostRenameDialog)
     start();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form()));
     pressRow(0, QStringLiteral("intro_1"));
-    form().model().setCurrentListIndex(0);
+    form().model().aimPopup(0);
     form().libraryCommands().mnuRename_Click();
     frmRename* rename = form().libraryCommands().renameDialog();
     ASSERT_NE(rename, nullptr);

@@ -12,7 +12,7 @@ class DeleteTest : public ManageFixture
 protected:
     SeenBox deletePhrase(int list, const QString& entry, QMessageBox::StandardButton answer)
     {
-        model.setCurrentListIndex(qint16(list));
+        model.aimPopup(list);
         if (!entry.isEmpty()) {
             EXPECT_TRUE(host.select(list, entry));
         }
@@ -170,7 +170,7 @@ TEST_F(DeleteTest, WhenTheTrashRefusesTheUserIsAskedBeforeAnythingIsLost)
     addAll({ "a_1.wav", "a_2.wav", "a_3.wav", "solo.wav" });
     ASSERT_TRUE(writeFile(dataHome.path() + "/Trash", "not a directory"));
     refresh();
-    model.setCurrentListIndex(0);
+    model.aimPopup(0);
     ASSERT_TRUE(host.select(0, "solo.wav"));
     {
         ModalSequence answers({ QMessageBox::Yes, QMessageBox::No });
@@ -219,7 +219,7 @@ TEST_F(DeleteTest, ATrashThatCannotBeMadeAsksTheSameQuestion)
     {
         FileTestKit::ObeyPermissions obey;
         if (obey.active()) {
-            model.setCurrentListIndex(0);
+            model.aimPopup(0);
             ASSERT_TRUE(host.select(0, "solo.wav"));
             ModalSequence answers({ QMessageBox::Yes, QMessageBox::No });
             commands.mnuDel_Click();
@@ -235,7 +235,7 @@ TEST_F(DeleteTest, ATrashThatCannotBeMadeAsksTheSameQuestion)
     // A file where a folder of the path should be: told as such, and Yes deletes for good.
     ASSERT_TRUE(writeFile(dataHome.path() + "/plain", "a file"));
     qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path() + "/plain/share"));
-    model.setCurrentListIndex(0);
+    model.aimPopup(0);
     ASSERT_TRUE(host.select(0, "duo.wav"));
     {
         ModalSequence answers({ QMessageBox::Yes, QMessageBox::Yes });
@@ -258,7 +258,7 @@ TEST_F(DeleteTest, TheProgramEndingWhileTheQuestionIsOpenDeletesNothing)
     addAll({ "a_1.wav", "a_2.wav", "a_3.wav" });
     refresh();
     play(1);
-    model.setCurrentListIndex(1);
+    model.aimPopup(1);
     ASSERT_TRUE(host.select(1, "a_2.wav"));
     EventLoopKit::runInApplicationLoop([this] {
         ModalSequence answers({ QMessageBox::NoButton }, [this] { host.closed = true; });
@@ -284,7 +284,7 @@ TEST_F(DeleteTest, QuestionsShowNamesAsPlainText)
 {
     addAll({ "<i>loop.wav", "a&lt;b_2.wav", "x_3.wav" });
     refresh();
-    model.setCurrentListIndex(0);
+    model.aimPopup(0);
     ASSERT_TRUE(host.select(0, "<i>loop.wav"));
     ASSERT_TRUE(host.select(1, "a&lt;b_2.wav"));
     ASSERT_TRUE(host.select(2, "x_3.wav"));

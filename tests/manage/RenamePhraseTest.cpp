@@ -17,7 +17,7 @@ protected:
     // Opens the dialog from list `list` with `entry` selected ("" selects nothing).
     frmRename* open(int list, const QString& entry)
     {
-        model.setCurrentListIndex(qint16(list));
+        model.aimPopup(list);
         if (!entry.isEmpty()) {
             EXPECT_TRUE(host.select(list, entry)) << entry.toStdString();
         }

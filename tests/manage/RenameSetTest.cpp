@@ -16,7 +16,7 @@ class RenameSetTest : public ManageFixture
 protected:
     frmRenSet* open(const QString& e1, const QString& e2, const QString& e3)
     {
-        model.setCurrentListIndex(0);
+        model.aimPopup(0);
         EXPECT_TRUE(host.select(0, e1));
         EXPECT_TRUE(host.select(1, e2));
         EXPECT_TRUE(host.select(2, e3));
